@@ -1,0 +1,138 @@
+// The five line counters, one per language family. Each recognises its files
+// by extension and counts one file at a time into its record through the
+// shared counting frame:
+//
+//   mVCCalc_c     C, C++, Pro*C, Java   java h c cpp pc     CountResult
+//   mSQLCalc_c    SQL                   sql                 CountResult
+//   mVBCalc_c     VB, VBA               cls bas frm dsr     VBCountResult
+//   mHTMLCalc_c   HTML, ASP, JSP, JS    htm html asp js jsp CountResult
+//   mCOBOLCalc_c  fixed-format COBOL    cob                 COBOLCountResult
+//
+// Extensions are compared after lower-casing. A counter may count any number
+// of files one after another; nothing carries over from one to the next.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "counters/c_family_rules.h"
+#include "counters/cobol_rules.h"
+#include "counters/counting_frame.h"
+#include "counters/html_rules.h"
+#include "counters/vb_rules.h"
+
+namespace stepcount {
+
+// The file kind of `extension` in a table of accepted extensions, or -1.
+struct AcceptedExtension {
+    std::string_view extension;
+    int fileKind;
+};
+template <std::size_t N>
+constexpr int findFileKind(const std::array<AcceptedExtension, N>& table,
+                           std::string_view extension) {
+    for (const AcceptedExtension& accepted : table) {
+        if (accepted.extension == extension) return accepted.fileKind;
+    }
+    return -1;
+}
+
+struct CFamilyLanguage {
+    using Record = CountResult;
+    using Rules = CFamilyLineRules;
+    static constexpr std::array<AcceptedExtension, 5> kExtensions{
+        {{"java", 0}, {"h", 0}, {"c", 0}, {"cpp", 0}, {"pc", 0}}};
+    static constexpr FailureSite kCalcFileSite{"mVCCalc_c::fiExcCalc", 42};
+    static constexpr FailureSite kExcCalcSite{"mVCCalc_c::fiExcCalc", 159};
+    static constexpr FailureSite kTypeCheckSite{"mVCCalc_c::fiChkType", 212};
+    static Rules makeRules() { return Rules(Rules::kCLineComment); }
+    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
+};
+
+struct SQLLanguage {
+    using Record = CountResult;
+    using Rules = CFamilyLineRules;
+    static constexpr std::array<AcceptedExtension, 1> kExtensions{{{"sql", 0}}};
+    static constexpr FailureSite kCalcFileSite{"mSQLCalc_c::fiExcCalc", 42};
+    static constexpr FailureSite kExcCalcSite{"mSQLCalc_c::fiExcCalc", 159};
+    static constexpr FailureSite kTypeCheckSite{"mSQLCalc_c::fiChkType", 196};
+    static Rules makeRules() { return Rules(Rules::kSQLLineComment); }
+    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
+};
+
+struct VBLanguage {
+    using Record = VBCountResult;
+    using Rules = VBLineRules;
+    static constexpr std::array<AcceptedExtension, 4> kExtensions{
+        {{"cls", kVBModule}, {"bas", kVBModule}, {"frm", kVBForm}, {"dsr", kVBForm}}};
+    static constexpr FailureSite kCalcFileSite{"mVBCalc_c::fiExcCalc", 43};
+    static constexpr FailureSite kExcCalcSite{"mVBCalc_c::fiExcCalc", 139};
+    static constexpr FailureSite kTypeCheckSite{"mVBCalc_c::fiGetType", 196};
+    static Rules makeRules() { return Rules(); }
+    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
+};
+
+struct HTMLLanguage {
+    using Record = CountResult;
+    using Rules = HTMLLineRules;
+    static constexpr std::array<AcceptedExtension, 5> kExtensions{
+        {{"htm", 0}, {"html", 0}, {"asp", 0}, {"js", 0}, {"jsp", 0}}};
+    static constexpr FailureSite kCalcFileSite{"mHTMLCalc_c::fiExcCalc", 41};
+    static constexpr FailureSite kExcCalcSite{"mHTMLCalc_c::fiExcCalc", 209};
+    static constexpr FailureSite kTypeCheckSite{"mHTMLCalc_c::fiChkType", 262};
+    static Rules makeRules() { return Rules(); }
+    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
+};
+
+struct COBOLLanguage {
+    using Record = COBOLCountResult;
+    using Rules = COBOLLineRules;
+    static constexpr std::array<AcceptedExtension, 1> kExtensions{{{"cob", 0}}};
+    static constexpr FailureSite kCalcFileSite{"mCOBOLCalc_c::fiExcCalc", 41};
+    static constexpr FailureSite kExcCalcSite{"mCOBOLCalc_c::fiExcCalc", 242};
+    static constexpr FailureSite kTypeCheckSite{"mCOBOLCalc_c::fiChkType", 279};
+    static Rules makeRules() { return Rules(); }
+    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
+};
+
+// C, C++, Pro*C and Java.
+class mVCCalc_c : public CountingFrame<CFamilyLanguage> {
+public:
+    using CountingFrame::CountingFrame;
+};
+
+class mSQLCalc_c : public CountingFrame<SQLLanguage> {
+public:
+    using CountingFrame::CountingFrame;
+};
+
+// VB and VBA. Its type check also tells the file kind.
+class mVBCalc_c : public CountingFrame<VBLanguage> {
+public:
+    using CountingFrame::CountingFrame;
+    // As fiChkType; sets result.iFileType to the kind (kVBModule, kVBForm),
+    // or to kVBNoFile when the path is refused or the check fails.
+    int fiGetType(const std::string& path, VBCountResult& result) {
+        result.iFileType = kVBNoFile;
+        int kind;
+        const int status = checkType(path, kind);
+        if (status == kCounted) result.iFileType = kind;
+        return status;
+    }
+
+private:
+    using CountingFrame::fiChkType;  // the VB type check is fiGetType
+};
+
+class mHTMLCalc_c : public CountingFrame<HTMLLanguage> {
+public:
+    using CountingFrame::CountingFrame;
+};
+
+class mCOBOLCalc_c : public CountingFrame<COBOLLanguage> {
+public:
+    using CountingFrame::CountingFrame;
+};
+
+}  // namespace stepcount

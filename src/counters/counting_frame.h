@@ -1,0 +1,192 @@
+// The counting frame that every counter shares: zero the record, check the
+// file's type by its extension, read the file line by line through the line
+// window, classify each line with the language's rules, tally, and compute
+// the totals and the comment ratio. Every operation guards its whole body: a
+// failure is shown in the counter's error dialog and gives kFailureShown.
+//
+// A language is described by a struct with:
+//   Record                     the record it fills
+//   Rules                      its line rules: start(fileKind), classify(line)
+//   static Rules makeRules()
+//   static int fileKind(std::string_view lowerCaseExtension)
+//                              the file kind (0 or more) of an extension it
+//                              accepts, or -1
+//   kCalcFileSite, kExcCalcSite, kTypeCheckSite
+//                              label and line number of each operation's
+//                              error dialog
+#pragma once
+
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "counters/count_result.h"
+#include "counters/line_class.h"
+#include "platform/ascii.h"
+#include "platform/line_reader.h"
+#include "platform/message_display.h"
+
+namespace stepcount {
+
+// Where a counter failure was caught, as its error dialog names it.
+struct FailureSite {
+    const char* label;
+    int line;
+};
+
+// The error dialog's text: the failure's own message, one space, then a line
+// with the operation's label and line number.
+std::string counterFailureText(std::string_view message, const FailureSite& site);
+
+// Shows the error dialog; never throws.
+void showCounterFailure(MessageDisplay& display, const FailureSite& site,
+                        std::string_view message) noexcept;
+
+// Runs `body` (returning a status); a failure it throws is shown as the error
+// dialog of `site` and gives kFailureShown.
+template <class Body>
+int runGuarded(MessageDisplay& display, const FailureSite& site, Body&& body) noexcept {
+    try {
+        return std::forward<Body>(body)();
+    } catch (const std::bad_alloc&) {
+        showCounterFailure(display, site, "Out of memory");
+    } catch (const std::exception& failure) {
+        showCounterFailure(display, site, failure.what());
+    }
+    return kFailureShown;
+}
+
+// The extension of a path as the type checks see it: everything after the
+// last "." of the whole path (folder names included), lower-cased; nothing
+// when the path has no ".".
+bool pathExtension(std::string_view path, std::string& lowerCaseExtension);
+
+// Adds one classified line to a record.
+template <class Record>
+void addLine(Record& record, LineVerdict verdict) {
+    switch (verdict.lineClass) {
+        case LineClass::Blank: ++record.ulBlankLines; break;
+        case LineClass::Comment: ++record.ulCommentLines; break;
+        case LineClass::Code: ++record.ulRealSteps; break;
+        case LineClass::PropertyDefinition:
+            if constexpr (requires { record.ulPropertySteps; }) ++record.ulPropertySteps;
+            break;
+        case LineClass::Debug:
+            if constexpr (requires { record.ulDebugLines; }) ++record.ulDebugLines;
+            break;
+        case LineClass::Continuation: break;
+    }
+    if constexpr (requires { record.ulIdentDivLines; }) {
+        switch (verdict.division) {
+            case Division::None: break;
+            case Division::Identification: ++record.ulIdentDivLines; break;
+            case Division::Environment: ++record.ulEnvDivLines; break;
+            case Division::Data: ++record.ulDataDivLines; break;
+            case Division::Procedure: ++record.ulProcDivLines; break;
+        }
+    }
+}
+
+// Total steps and comment ratio. The ratio counts blank lines with the
+// comment lines; it is divided first and multiplied by 100 after, in double.
+// A file without steps has the ratio 0.0.
+template <class Record>
+void finishTotals(Record& record) {
+    record.ulTotalSteps = record.ulRealSteps + record.ulCommentLines + record.ulBlankLines;
+    const std::uint32_t nonSteps = record.ulCommentLines + record.ulBlankLines;
+    if (record.ulTotalSteps == 0) {
+        record.dCommentRate = 0.0;
+        return;
+    }
+    const double quotient = static_cast<double>(nonSteps) / static_cast<double>(record.ulTotalSteps);
+    record.dCommentRate = quotient * 100.0;
+}
+
+template <class Language>
+class CountingFrame {
+public:
+    using Record = typename Language::Record;
+    using Rules = typename Language::Rules;
+
+    // Failures are shown on `display`, which must outlive the counter.
+    explicit CountingFrame(MessageDisplay& display) : display_(&display) {}
+
+    // Counts `path`; on kCounted copies the whole record into `result`, which
+    // is left untouched on every other status.
+    int fiCalcFile(const std::string& path, Record& result) {
+        return runGuarded(*display_, Language::kCalcFileSite, [&] {
+            const int status = fiExcCalc(path);
+            if (status == kCounted) result = record_;
+            return status;
+        });
+    }
+
+    // Counts `path` into the counter's own record. kNotOfLanguage also when
+    // the type check failed and showed its own dialog.
+    int fiExcCalc(const std::string& path) {
+        return runGuarded(*display_, Language::kExcCalcSite, [&] {
+            record_ = Record{};
+            int kind = 0;
+            if (checkType(path, kind) != kCounted) return kNotOfLanguage;
+            if constexpr (requires { record_.iFileType; }) record_.iFileType = kind;
+            const int status = classifyFile(path, kind, [this](std::string_view, LineVerdict verdict) {
+                ++record_.ulReadLines;
+                addLine(record_, verdict);
+            });
+            if (status != kCounted) return status;
+            finishTotals(record_);
+            return kCounted;
+        });
+    }
+
+    // Hands every line of `path`, first to last, to `sink` with its verdict
+    // under the language's rules: sink(std::string_view window, LineVerdict).
+    // `fileKind` is what the type check gave. Does not check the type and does
+    // not guard: a file that cannot be read throws Exception. Returns
+    // kNoLineList when no line reader can be created, otherwise kCounted.
+    template <class Sink>
+    static int classifyFile(const std::string& path, int fileKind, Sink&& sink) {
+        const std::unique_ptr<LineReader> reader = LineReader::create();
+        if (!reader) return kNoLineList;
+        reader->open(path);
+        Rules rules = Language::makeRules();
+        rules.start(fileKind);
+        std::string_view window;
+        while (reader->next(window)) sink(window, rules.classify(window));
+        return kCounted;
+    }
+
+    // The type check: 0 when `path` names a file of the language, -1 when
+    // not, -10 after a caught failure. Records nothing.
+    int fiChkType(const std::string& path) {
+        int kind;
+        return checkType(path, kind);
+    }
+
+    // The counter's own record: the last count's result, or the partial
+    // counts of a failed one.
+    const Record& record() const { return record_; }
+
+protected:
+    // The type check with the file's kind: kCounted with the kind when `path` names a file
+    // of the language, kNotOfLanguage when not, kFailureShown after a caught
+    // failure.
+    int checkType(const std::string& path, int& kind) {
+        return runGuarded(*display_, Language::kTypeCheckSite, [&] {
+            kind = 0;
+            std::string extension;
+            if (!pathExtension(path, extension)) return kNotOfLanguage;
+            const int found = Language::fileKind(extension);
+            if (found < 0) return kNotOfLanguage;
+            kind = found;
+            return kCounted;
+        });
+    }
+
+private:
+    MessageDisplay* display_;
+    Record record_{};
+};
+
+}  // namespace stepcount

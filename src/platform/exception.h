@@ -1,0 +1,21 @@
+// The exception class of the tool's own failures (a file that cannot be
+// opened or read, and the like). Its message says what went wrong in plain
+// words and names the file concerned.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace stepcount {
+
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Builds an Exception whose message is `what`, the quoted path and the
+// system's reason for `errnoValue`, e.g.
+//   Cannot open file "/src/a.c": No such file or directory
+Exception systemFailure(const std::string& what, const std::string& path, int errnoValue);
+
+}  // namespace stepcount

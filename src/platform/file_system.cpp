@@ -1,0 +1,104 @@
+#include "platform/file_system.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/exception.h"
+
+namespace stepcount {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+}
+
+UniqueFd::~UniqueFd() { reset(); }
+
+int UniqueFd::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void UniqueFd::reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
+namespace {
+
+int openRetrying(int dirFd, const char* path, int flags) {
+    int fd;
+    do {
+        fd = ::openat(dirFd, path, flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Opens a path that is too long for one system call by walking it one
+// component at a time from the root or the current folder.
+int openLongPath(const std::string& path, int flags) {
+    UniqueFd dir;
+    int at = AT_FDCWD;
+    std::size_t pos = 0;
+    if (!path.empty() && path[0] == '/') {
+        dir.reset(openRetrying(AT_FDCWD, "/", O_RDONLY | O_DIRECTORY));
+        if (!dir.valid()) return -1;
+        at = dir.get();
+        pos = path.find_first_not_of('/');
+        if (pos == std::string::npos) return openRetrying(at, ".", flags);
+    }
+    for (;;) {
+        const std::size_t slash = path.find('/', pos);
+        const std::string component =
+            path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        if (component.size() > NAME_MAX) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const std::size_t rest =
+            slash == std::string::npos ? std::string::npos : path.find_first_not_of('/', slash);
+        if (rest == std::string::npos) {
+            // Last component; a trailing separator asks for a folder.
+            const int lastFlags = slash == std::string::npos ? flags : flags | O_DIRECTORY;
+            return openRetrying(at, component.c_str(), lastFlags);
+        }
+        UniqueFd next(openRetrying(at, component.c_str(), O_RDONLY | O_DIRECTORY));
+        if (!next.valid()) return -1;
+        dir = std::move(next);
+        at = dir.get();
+        pos = rest;
+    }
+}
+
+}  // namespace
+
+int openPath(const std::string& path, int flags) {
+    if (path.find('\0') != std::string::npos) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int fd = openRetrying(AT_FDCWD, path.c_str(), flags);
+    if (fd >= 0 || errno != ENAMETOOLONG) return fd;
+    return openLongPath(path, flags);
+}
+
+UniqueFd openRegularFileForReading(const std::string& path) {
+    // O_NONBLOCK keeps the open of a FIFO without a writer from hanging; it
+    // has no effect on reading a regular file.
+    UniqueFd fd(openPath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid()) throw systemFailure("Cannot open file", path, errno);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) throw systemFailure("Cannot read file", path, errno);
+    if (S_ISDIR(info.st_mode)) throw systemFailure("Cannot read file", path, EISDIR);
+    if (!S_ISREG(info.st_mode)) {
+        throw Exception("Cannot read file \"" + path + "\": it is not a regular file");
+    }
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    return fd;
+}
+
+}  // namespace stepcount

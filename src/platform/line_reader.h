@@ -1,0 +1,62 @@
+// Reads a file as lines, one at a time, without holding the file in memory.
+//
+// A line ends at CR LF, at a lone CR or at a lone LF; the break is not part
+// of the line. Text after the last break is a last line; a break at the very
+// end of the file adds no empty line, and an empty file has no lines. Bytes
+// are taken as they are: no character set conversion, and a NUL byte is an
+// ordinary byte of its line.
+//
+// Of each line only its first kWindowSize bytes are handed out (the line's
+// window); the rest of a longer line is skipped. Memory stays the same
+// whatever the size of the file or of its lines.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace stepcount {
+
+class LineReader {
+public:
+    static constexpr std::size_t kWindowSize = 256;
+    static constexpr std::size_t kChunkSize = 128 * 1024;
+
+    // A reader with its buffers, or nullptr when they cannot be allocated.
+    static std::unique_ptr<LineReader> create();
+
+    // Opens `path` (see openRegularFileForReading); throws Exception naming
+    // the file when it cannot be opened.
+    void open(const std::string& path);
+
+    // Sets `window` to the first kWindowSize bytes of the next line and
+    // returns true; returns false after the last line. Throws Exception
+    // naming the file when reading fails. `window` stays valid until the
+    // next call.
+    bool next(std::string_view& window);
+
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+private:
+    LineReader() = default;
+    bool fill();
+    std::size_t findBreak();
+
+    UniqueFd fd_;
+    std::string path_;
+    std::size_t pos_ = 0;          // next unread byte of chunk_
+    std::size_t end_ = 0;          // bytes held in chunk_
+    std::size_t nextLF_ = 0;       // position of the next LF at or after pos_, or end_
+    std::size_t nextCR_ = 0;       // the same for CR
+    bool breaksKnown_ = false;     // whether nextLF_ and nextCR_ are valid
+    bool skipLF_ = false;          // the last line ended in a CR at the end of a chunk
+    bool atEnd_ = false;
+    char window_[kWindowSize];
+    char chunk_[kChunkSize];
+};
+
+}  // namespace stepcount

@@ -1,0 +1,26 @@
+// Where the tool's messages go. The window shows them in modal dialogs, the
+// command line prints them, tests record them.
+#pragma once
+
+#include <string_view>
+
+namespace stepcount {
+
+// Whether a message box reports a failure or an outcome; a front end may
+// route the two differently (the command line prints failures on stderr).
+enum class MessageKind { Information, Failure };
+
+class MessageDisplay {
+public:
+    virtual ~MessageDisplay() = default;
+
+    // A counter's error dialog: modal, one OK button; returns when closed.
+    virtual void showMessage(std::string_view text) = 0;
+
+    // A message box with a caption, one OK button and no icon; returns when
+    // closed.
+    virtual void showMessageBox(std::string_view text, std::string_view caption,
+                                MessageKind kind) = 0;
+};
+
+}  // namespace stepcount

@@ -1,0 +1,51 @@
+// Every fixed text that the tool shows or writes, in one place, as UTF-8.
+// Bytes leave the program in another encoding only where they are written to
+// a result file (see cp932.h); messages are shown in UTF-8.
+#pragma once
+
+#include <string_view>
+
+namespace stepcount::texts {
+
+// Window caption and version.
+inline constexpr std::string_view kToolName = "ステップ数カウントツール";
+inline constexpr std::string_view kVersion = "Ver.1.02";
+inline constexpr std::string_view kVersionNumber = "1.02";
+// The caption of every message box: the tool name, a blank and the version.
+inline constexpr std::string_view kWindowCaption = "ステップ数カウントツール Ver.1.02";
+inline constexpr std::string_view kDefaultResultFileName = "LocResult.csv";
+
+// Checks of the count command, in the order they are made.
+inline constexpr std::string_view kCountFolderUndefined = "カウント対象フォルダが未定義です。";
+inline constexpr std::string_view kSaveFolderUndefined = "計数結果保存先フォルダが未定義です。";
+inline constexpr std::string_view kResultFileNameUndefined = "計数結果保存ファイル名が未定義です。";
+inline constexpr std::string_view kNoLanguageTicked = "複数言語選択で言語が選択されていません。";
+inline constexpr std::string_view kNoLanguageChosen = "言語が選択されていません。";
+
+// Messages of a run.
+inline constexpr std::string_view kResultFileOpenFailed = "計数結果保存ファイルオープン失敗。";
+inline constexpr std::string_view kResultFileWriteFailed = "計数結果保存ファイル書込み失敗。";
+inline constexpr std::string_view kCountFinished = "計数完了しました。";
+inline constexpr std::string_view kBusy = "処理中";
+
+// Second line of a counter's error dialog: operation label and line number.
+inline constexpr const char* kCounterFailureFormat = "\n関数名称：%s　行番号:%d";
+
+// Result file headers, each ending in its line feed (written as CR LF).
+inline constexpr std::string_view kStandardHeader =
+    "フォルダ名,ファイル名,ファイル／ディレクトリ,ファイルサイズ(Byte),ファイル日付時刻,"
+    "読込み行数,コメント行数,空行数,実ステップ数,総ステップ数,コメント率\n";
+inline constexpr std::string_view kVBHeader =
+    "フォルダ名,ファイル名,ファイル／ディレクトリ,ファイルサイズ(Byte),ファイル日付時刻,"
+    "読込み行数,コメント行数,空行数,実ステップ数,総ステップ数,コメント率,"
+    "プロパティ定義ステップ数\n";
+inline constexpr std::string_view kCOBOLHeader =
+    "フォルダ名,ファイル名,ファイル／ディレクトリ,ファイルサイズ(Byte),ファイル日付時刻,"
+    "読込み行数,コメント行数,空行数,実ステップ数,総ステップ数,コメント率,"
+    "デバッグ行数,見出し部行数,環境部行数,データ部行数,手続き部行数\n";
+
+// Words of the third result column.
+inline constexpr std::string_view kDirectoryWord = "Directory";
+inline constexpr std::string_view kFileWord = "File";
+
+}  // namespace stepcount::texts

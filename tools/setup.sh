@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the Debian packages the build needs when they are missing, then
+# configures and builds everything into build/ (or $STEPCOUNT_BUILD_DIR).
+# Quiet on success apart from the build's own output.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${STEPCOUNT_BUILD_DIR:-$root/build}
+
+packages="g++ cmake make libgtest-dev"
+missing=""
+for package in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+if [ -n "$missing" ]; then
+    echo "Installing Debian packages:$missing" >&2
+    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    $sudo apt-get install -y -qq --no-install-recommends $missing >&2
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --parallel "$jobs" >&2
