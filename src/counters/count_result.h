@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <variant>
 
 namespace stepcount {
 
@@ -52,5 +53,12 @@ struct COBOLCountResult {
     std::uint32_t ulDataDivLines;
     std::uint32_t ulProcDivLines;
 };
+
+// The counts of one file: nothing when it was not counted.
+using FileCount = std::variant<std::monostate, CountResult, VBCountResult, COBOLCountResult>;
+
+inline bool isCounted(const FileCount& count) {
+    return !std::holds_alternative<std::monostate>(count);
+}
 
 }  // namespace stepcount

@@ -53,3 +53,27 @@ std::string readFile(const std::string& path) {
 }
 
 }  // namespace stepcount::testing
+
+namespace stepcount {
+
+void PrintTo(LineClass lineClass, std::ostream* out) {
+    static constexpr const char* kNames[] = {"Blank", "Comment", "Code", "PropertyDefinition",
+                                             "Debug", "Continuation"};
+    *out << kNames[static_cast<int>(lineClass)];
+}
+
+void PrintTo(Division division, std::ostream* out) {
+    static constexpr const char* kNames[] = {"None", "Identification", "Environment", "Data",
+                                             "Procedure"};
+    *out << kNames[static_cast<int>(division)];
+}
+
+void PrintTo(const LineVerdict& verdict, std::ostream* out) {
+    *out << '{';
+    PrintTo(verdict.lineClass, out);
+    *out << ", ";
+    PrintTo(verdict.division, out);
+    *out << '}';
+}
+
+}  // namespace stepcount

@@ -1,12 +1,16 @@
 // Helpers shared by the tests: a message display that records what it is
-// asked to show, and a temporary folder that removes itself.
+// asked to show, a temporary folder that removes itself, and the verdicts of
+// line rules for a list of lines.
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "counters/line_class.h"
 #include "platform/message_display.h"
 
 namespace stepcount::testing {
@@ -53,4 +57,35 @@ private:
 // The whole content of a file, as bytes.
 std::string readFile(const std::string& path);
 
+// The verdicts of a language's line rules for `lines`, taken as one file of
+// kind `fileKind` from its first line on.
+template <class Rules>
+std::vector<LineVerdict> verdictsOf(Rules rules, const std::vector<std::string>& lines,
+                                    int fileKind = 0) {
+    rules.start(fileKind);
+    std::vector<LineVerdict> verdicts;
+    for (const std::string& line : lines) verdicts.push_back(rules.classify(line));
+    return verdicts;
+}
+
+// The same, the classes only.
+template <class Rules>
+std::vector<LineClass> classesOf(Rules rules, const std::vector<std::string>& lines,
+                                 int fileKind = 0) {
+    std::vector<LineClass> classes;
+    for (const LineVerdict& verdict : verdictsOf(std::move(rules), lines, fileKind)) {
+        classes.push_back(verdict.lineClass);
+    }
+    return classes;
+}
+
 }  // namespace stepcount::testing
+
+namespace stepcount {
+
+// Readable names in test failure messages.
+void PrintTo(LineClass lineClass, std::ostream* out);
+void PrintTo(Division division, std::ostream* out);
+void PrintTo(const LineVerdict& verdict, std::ostream* out);
+
+}  // namespace stepcount

@@ -1,0 +1,208 @@
+#include "cli/command_line.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
+#include "platform/ascii.h"
+#include "platform/directory.h"
+
+namespace stepcount::cli {
+
+const char* const kHelpText = R"(Usage: stepcount (-l LANGUAGE | -m LIST) [options] FOLDER
+
+Counts the steps (lines) of the source files below FOLDER and appends one row
+for every folder and file to a result file (CSV, Shift_JIS by default).
+
+  -l, --lang LANGUAGE    count one language:
+                           vb     VB, VBA            .cls .bas .frm .dsr
+                           c      C, C++, Pro*C, Java .c .h .cpp .pc .java
+                           sql    SQL                .sql
+                           html   HTML, ASP, JSP     .htm .html .asp .js .jsp
+                           cobol  COBOL              .cob
+  -m, --multi LIST       count several languages in one pass, LIST being a
+                         comma list of vb, c, sql and html
+  -o, --output FILE      result file, appended to (default: LocResult.csv)
+      --encoding ENC     result file encoding: cp932 (default) or utf-8
+  -q, --quiet            no progress line
+  -h, --help             show this help and exit
+  -V, --version          show the version and exit
+
+Exit status: 0 done, 1 the result file could not be opened or written,
+2 wrong arguments.
+
+Examples:
+  stepcount -l c -o result.csv src/
+  stepcount -m vb,c,sql,html src/
+)";
+
+namespace {
+
+bool setSingleLanguage(const std::string& name, CountSettings& settings) {
+    const std::string lowered = ascii::lowerCase(name);
+    if (lowered == "vb") settings.VBSelected = true;
+    else if (lowered == "c") settings.VCSelected = true;
+    else if (lowered == "sql") settings.SQLSelected = true;
+    else if (lowered == "html") settings.HTMLSelected = true;
+    else if (lowered == "cobol") settings.COBOLSelected = true;
+    else return false;
+    return true;
+}
+
+bool setLanguageList(const std::string& list, CountSettings& settings, std::string& error) {
+    settings.MultiSelected = true;
+    std::stringstream items(list);
+    std::string item;
+    bool any = false;
+    while (std::getline(items, item, ',')) {
+        const std::string lowered = ascii::lowerCase(item);
+        if (lowered == "vb") settings.MultiVB = true;
+        else if (lowered == "c") settings.MultiVC = true;
+        else if (lowered == "sql") settings.MultiSQL = true;
+        else if (lowered == "html") settings.MultiHTML = true;
+        else if (lowered == "cobol") {
+            error = "cobol cannot be counted together with other languages; use -l cobol";
+            return false;
+        } else {
+            error = "unknown language '" + item + "' in -m (choose from vb, c, sql, html)";
+            return false;
+        }
+        any = true;
+    }
+    if (!any) {
+        error = "-m needs a comma list of languages (vb, c, sql, html)";
+        return false;
+    }
+    return true;
+}
+
+// The option that getopt_long stopped at, as the user wrote it.
+std::string optionText(const std::vector<char*>& argv, int shortOption) {
+    if (shortOption != 0) return std::string("-") + static_cast<char>(shortOption);
+    return argv[static_cast<std::size_t>(optind) - 1];
+}
+
+}  // namespace
+
+void splitResultPath(const std::string& path, std::string& folder, std::string& name) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder.assign(1, '.');  // the current folder
+        name = path;
+    } else {
+        // A file in the root folder keeps the root's "/" as its folder.
+        folder.assign(path, 0, slash == 0 ? 1 : slash);
+        name.assign(path, slash + 1);
+    }
+}
+
+bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
+                      std::string& error) {
+    static const option kOptions[] = {
+        {"lang", required_argument, nullptr, 'l'},
+        {"multi", required_argument, nullptr, 'm'},
+        {"output", required_argument, nullptr, 'o'},
+        {"encoding", required_argument, nullptr, 'e'},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {nullptr, 0, nullptr, 0},
+    };
+    std::vector<std::string> copies(arguments);
+    copies.insert(copies.begin(), "stepcount");
+    std::vector<char*> argv;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(copies.size());
+
+    CountSettings& settings = commandLine.settings;
+    std::string output{texts::kDefaultResultFileName};
+    bool single = false;
+    bool multi = false;
+    optind = 0;  // a fresh scan, also when called more than once
+    opterr = 0;  // errors are reported here
+    for (;;) {
+        int index = 0;
+        const int option = ::getopt_long(argc, argv.data(), ":l:m:o:qhV", kOptions, &index);
+        if (option == -1) break;
+        switch (option) {
+            case 'l':
+                if (single) {
+                    error = "-l can be given only once";
+                    return false;
+                }
+                single = true;
+                if (!setSingleLanguage(optarg, settings)) {
+                    error = std::string("unknown language '") + optarg +
+                            "' for -l (choose vb, c, sql, html or cobol)";
+                    return false;
+                }
+                break;
+            case 'm':
+                if (multi) {
+                    error = "-m can be given only once; list the languages with commas";
+                    return false;
+                }
+                multi = true;
+                if (!setLanguageList(optarg, settings, error)) return false;
+                break;
+            case 'o': output = optarg; break;
+            case 'e': {
+                const std::string encoding = ascii::lowerCase(optarg);
+                if (encoding == "cp932" || encoding == "shift_jis" || encoding == "sjis") {
+                    settings.Encoding = ResultEncoding::CP932;
+                } else if (encoding == "utf-8" || encoding == "utf8") {
+                    settings.Encoding = ResultEncoding::UTF8;
+                } else {
+                    error = std::string("unknown encoding '") + optarg + "' (choose cp932 or utf-8)";
+                    return false;
+                }
+                break;
+            }
+            case 'q': commandLine.quiet = true; break;
+            case 'h': commandLine.action = CommandLine::Action::Help; return true;
+            case 'V': commandLine.action = CommandLine::Action::Version; return true;
+            case ':':
+                error = "option " + optionText(argv, optopt) + " needs a value";
+                return false;
+            default:
+                error = "unknown option " + optionText(argv, optopt);
+                return false;
+        }
+    }
+    const int folders = argc - optind;
+    if (single && multi) {
+        error = "choose either one language with -l or several with -m, not both";
+        return false;
+    }
+    if (!single && !multi) {
+        error = "choose a language with -l, or several with -m";
+        return false;
+    }
+    if (folders == 0) {
+        error = "no folder to count given";
+        return false;
+    }
+    if (folders > 1) {
+        error = "only one folder can be counted at a time";
+        return false;
+    }
+    settings.CountFolder = argv[static_cast<std::size_t>(optind)];
+    splitResultPath(output, settings.SaveFolder, settings.ResultFileName);
+    if (settings.ResultFileName.empty()) {
+        error = "the result file '" + output + "' names a folder, not a file";
+        return false;
+    }
+    return true;
+}
+
+bool checkCountFolder(const std::string& folder, std::string& error) {
+    if (openFolder(folder).valid()) return true;
+    error = "cannot count '" + folder + "': " +
+            (errno == ENOTDIR ? std::string("not a folder") : std::string(std::strerror(errno)));
+    return false;
+}
+
+}  // namespace stepcount::cli

@@ -1,0 +1,32 @@
+// The arguments of the `stepcount` command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runs/count_settings.h"
+
+namespace stepcount::cli {
+
+struct CommandLine {
+    enum class Action { Count, Help, Version };
+    Action action = Action::Count;
+    CountSettings settings;
+    bool quiet = false;
+};
+
+// Parses the arguments (without the program name). On a usage error returns
+// false with `error` set to a message for the user.
+bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
+                      std::string& error);
+
+// Whether the count folder can be counted: false with `error` set when it
+// does not exist or is not a folder.
+bool checkCountFolder(const std::string& folder, std::string& error);
+
+// Splits a result file path into the save folder and the file name.
+void splitResultPath(const std::string& path, std::string& folder, std::string& name);
+
+extern const char* const kHelpText;
+
+}  // namespace stepcount::cli

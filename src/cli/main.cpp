@@ -1,0 +1,78 @@
+// stepcount: counts the steps of the source files below a folder into a
+// result file, from the command line.
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/progress_line.h"
+#include "cli/terminal_front_end.h"
+#include "platform/texts.h"
+#include "runs/count_command.h"
+#include "runs/run_summary.h"
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitResultFileFailed = 1;
+constexpr int kExitUsage = 2;
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "stepcount: %s\nTry 'stepcount --help' for more information.\n",
+                 message.c_str());
+    return kExitUsage;
+}
+
+int run(int argc, char** argv) {
+    using namespace stepcount;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    cli::CommandLine commandLine;
+    std::string error;
+    if (!cli::parseCommandLine(arguments, commandLine, error)) return usageError(error);
+    if (commandLine.action == cli::CommandLine::Action::Help) {
+        std::fputs(cli::kHelpText, stdout);
+        return kExitDone;
+    }
+    if (commandLine.action == cli::CommandLine::Action::Version) {
+        std::printf("stepcount %s\n", std::string(texts::kVersionNumber).c_str());
+        return kExitDone;
+    }
+    if (!cli::checkCountFolder(commandLine.settings.CountFolder, error)) return usageError(error);
+
+    cli::ProgressLine progress(stderr, !commandLine.quiet && ::isatty(STDERR_FILENO) == 1);
+    cli::TerminalFrontEnd frontEnd(progress);
+    RunSummary summary;
+    ObserverFanOut observers;
+    observers.add(progress);
+    observers.add(summary);
+
+    switch (runCountCommand(commandLine.settings, frontEnd, &observers)) {
+        case CountOutcome::Completed:
+            std::printf("Files counted: %llu, files not counted: %llu, folders: %llu, "
+                        "total steps: %llu. Result file: %s\n",
+                        static_cast<unsigned long long>(summary.filesCounted),
+                        static_cast<unsigned long long>(summary.filesNotCounted),
+                        static_cast<unsigned long long>(summary.folders),
+                        static_cast<unsigned long long>(summary.totalSteps),
+                        resultPath(commandLine.settings).c_str());
+            return kExitDone;
+        case CountOutcome::SettingsRefused: return kExitUsage;
+        case CountOutcome::OpenFailed:
+        case CountOutcome::WriteFailed: return kExitResultFileFailed;
+    }
+    return kExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "stepcount: %s\n", failure.what());
+        return kExitResultFileFailed;
+    }
+}

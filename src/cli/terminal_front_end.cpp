@@ -1,0 +1,30 @@
+#include "cli/terminal_front_end.h"
+
+#include <cstdio>
+#include <string>
+
+namespace stepcount::cli {
+
+namespace {
+
+void printLine(std::FILE* stream, std::string_view text) {
+    std::string line(text);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+void TerminalFrontEnd::showMessage(std::string_view text) {
+    progress_.clear();
+    printLine(stderr, text);
+}
+
+void TerminalFrontEnd::showMessageBox(std::string_view text, std::string_view,
+                                      MessageKind kind) {
+    progress_.clear();
+    printLine(kind == MessageKind::Failure ? stderr : stdout, text);
+}
+
+}  // namespace stepcount::cli

@@ -1,0 +1,84 @@
+#include "platform/directory.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/ascii.h"
+
+namespace stepcount {
+
+UniqueFd openFolder(const std::string& path) {
+    return UniqueFd(openPath(path, O_RDONLY | O_DIRECTORY));
+}
+
+UniqueFd openSubfolder(int folderFd, const std::string& name) {
+    int fd;
+    do {
+        fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return UniqueFd(fd);
+}
+
+bool listFolder(int folderFd, std::vector<std::string>& names) {
+    names.clear();
+    // fdopendir takes the descriptor it is given, so it gets a copy.
+    const int copy = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return false;
+    DIR* dir = ::fdopendir(copy);
+    if (dir == nullptr) {
+        ::close(copy);
+        return false;
+    }
+    ::rewinddir(dir);
+    bool ok = true;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            ok = errno == 0;
+            break;
+        }
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return ascii::compareEntryNames(a, b) < 0;
+    });
+    return ok;
+}
+
+EntryInfo inspectEntry(int folderFd, const std::string& name) {
+    EntryInfo info;
+    struct stat st {};
+    if (::fstatat(folderFd, name.c_str(), &st, 0) != 0) return info;
+    if (S_ISDIR(st.st_mode)) {
+        info.type = EntryType::Folder;
+    } else if (S_ISREG(st.st_mode)) {
+        info.type = EntryType::RegularFile;
+    } else {
+        info.type = EntryType::Special;
+    }
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    info.modified = st.st_mtim.tv_sec;
+    info.device = st.st_dev;
+    info.inode = st.st_ino;
+    return info;
+}
+
+bool identifyFolder(int folderFd, dev_t& device, ino_t& inode) {
+    struct stat st {};
+    if (::fstat(folderFd, &st) != 0) return false;
+    device = st.st_dev;
+    inode = st.st_ino;
+    return true;
+}
+
+}  // namespace stepcount

@@ -1,0 +1,46 @@
+// What the folder walk needs of the file system: listing a folder, telling
+// what an entry is, opening folders relative to their parent.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace stepcount {
+
+enum class EntryType {
+    Folder,        // a folder, or a link that leads to one
+    RegularFile,   // a regular file, or a link that leads to one
+    Special,       // a FIFO, socket or device: never opened
+    Unreachable,   // cannot be inspected: a dangling link, a loop of links, a vanished entry
+};
+
+struct EntryInfo {
+    EntryType type = EntryType::Unreachable;
+    std::uint64_t size = 0;       // of the file, or of the link's target
+    std::time_t modified = 0;     // last write, of the file or the link's target
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+// Opens a folder for listing and for opening its entries; -1 with errno on
+// failure. Works for paths of any length.
+UniqueFd openFolder(const std::string& path);
+UniqueFd openSubfolder(int folderFd, const std::string& name);
+
+// The names in an open folder, "." and ".." left out, sorted as the walk
+// lists them (ascii::compareEntryNames). False when the folder cannot be read.
+bool listFolder(int folderFd, std::vector<std::string>& names);
+
+// What `name` in the open folder is, following links.
+EntryInfo inspectEntry(int folderFd, const std::string& name);
+
+// Device and inode of an open folder.
+bool identifyFolder(int folderFd, dev_t& device, ino_t& inode);
+
+}  // namespace stepcount

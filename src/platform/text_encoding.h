@@ -1,0 +1,47 @@
+// Turns the tool's UTF-8 texts and the file system's names into the bytes of
+// a result file.
+//
+// In CP932 (Shift_JIS) output, each path component (each part between
+// separators) that is valid UTF-8 is converted with the C library's CP932
+// table, a character that has no CP932 form becoming one "?"; a component
+// that is not valid UTF-8 is kept as its raw bytes. In UTF-8 output every
+// byte is kept.
+#pragma once
+
+#include <iconv.h>
+
+#include <string>
+#include <string_view>
+
+namespace stepcount {
+
+enum class ResultEncoding { CP932, UTF8 };
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool isValidUtf8(std::string_view text);
+
+class TextEncoder {
+public:
+    explicit TextEncoder(ResultEncoding encoding);
+    ~TextEncoder();
+    TextEncoder(const TextEncoder&) = delete;
+    TextEncoder& operator=(const TextEncoder&) = delete;
+
+    ResultEncoding encoding() const { return encoding_; }
+
+    // Appends `text` to `out` in the output encoding, component by component
+    // between "/" separators.
+    void appendPath(std::string& out, std::string_view text);
+
+    // `text`, which must be UTF-8, in the output encoding.
+    std::string encode(std::string_view text);
+
+private:
+    void appendComponent(std::string& out, std::string_view component);
+
+    ResultEncoding encoding_;
+    iconv_t toCP932_ = reinterpret_cast<iconv_t>(-1);
+};
+
+}  // namespace stepcount

@@ -1,0 +1,105 @@
+#include "report/result_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/file_time.h"
+
+namespace stepcount {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 256 * 1024;
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
+
+std::unique_ptr<ResultFileWriter> ResultFileWriter::open(const std::string& path,
+                                                         ResultLayout layout,
+                                                         ResultEncoding encoding) {
+    // O_NONBLOCK: a FIFO without a reader is refused instead of waited for.
+    UniqueFd fd(openPath(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid()) return nullptr;
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    struct stat info {};
+    const bool empty = ::fstat(fd.get(), &info) == 0 && info.st_size == 0;
+    return std::unique_ptr<ResultFileWriter>(
+        new ResultFileWriter(std::move(fd), empty, layout, encoding));
+}
+
+ResultFileWriter::ResultFileWriter(UniqueFd fd, bool empty, ResultLayout layout,
+                                   ResultEncoding encoding)
+    : fd_(std::move(fd)), empty_(empty), layout_(layout), encoder_(encoding) {
+    pending_.reserve(kFlushSize + 4096);
+}
+
+ResultFileWriter::~ResultFileWriter() = default;
+
+void ResultFileWriter::writeHeader() {
+    if (encoder_.encoding() == ResultEncoding::UTF8 && empty_) append(kUtf8ByteOrderMark);
+    append(withCrLf(encoder_.encode(headerText(layout_))));
+}
+
+const std::string& ResultFileWriter::encodedFolder(std::string_view folder) {
+    if (!folderKnown_ || folder != folder_) {
+        folderKnown_ = true;
+        folder_.assign(folder);
+        encodedFolder_.clear();
+        encoder_.appendPath(encodedFolder_, folder);
+    }
+    return encodedFolder_;
+}
+
+const std::string& ResultFileWriter::encodedName(std::string_view name) {
+    name_.clear();
+    encoder_.appendPath(name_, name);
+    return name_;
+}
+
+void ResultFileWriter::onFolder(std::string_view folder, std::string_view name) {
+    row_.clear();
+    appendFolderRow(row_, layout_, encodedFolder(folder), encodedName(name));
+    append(row_);
+}
+
+void ResultFileWriter::onFile(std::string_view folder, std::string_view name,
+                              const FileFacts& facts, const FileCount& count) {
+    row_.clear();
+    const std::string date = isCounted(count) ? formatFileDate(facts.modified) : std::string();
+    appendFileRow(row_, layout_, encodedFolder(folder), encodedName(name), facts.size, date, count);
+    append(row_);
+}
+
+void ResultFileWriter::append(std::string_view bytes) {
+    pending_.append(bytes);
+    if (pending_.size() >= kFlushSize) flush();
+}
+
+void ResultFileWriter::flush() {
+    std::size_t done = 0;
+    while (done < pending_.size()) {
+        const ssize_t written = ::write(fd_.get(), pending_.data() + done, pending_.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            const int failure = errno;
+            pending_.clear();
+            throw ResultWriteError(std::strerror(failure));
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    pending_.clear();
+}
+
+void ResultFileWriter::close() {
+    if (!fd_.valid()) return;
+    flush();
+    const int fd = fd_.release();
+    if (::close(fd) != 0 && errno != EINTR) throw ResultWriteError(std::strerror(errno));
+}
+
+}  // namespace stepcount

@@ -1,0 +1,181 @@
+#include "runs/count_runs.h"
+
+#include <memory>
+#include <stdexcept>
+
+#include "counters/counters.h"
+#include "platform/texts.h"
+#include "report/result_file.h"
+
+namespace stepcount {
+
+namespace {
+
+// Counts a file with one counter; the record only when it was counted.
+template <class Counter>
+FileCount countWith(Counter& counter, const std::string& path) {
+    typename Counter::Record record{};
+    if (counter.fiCalcFile(path, record) != kCounted) return {};
+    return record;
+}
+
+template <class Counter>
+class SingleLanguageCounting : public FileCounting {
+public:
+    explicit SingleLanguageCounting(MessageDisplay& display) : display_(display) {}
+
+    std::unique_ptr<VisitCounters> startVisit() override {
+        return std::make_unique<Visit>(display_);
+    }
+
+private:
+    class Visit : public VisitCounters {
+    public:
+        explicit Visit(MessageDisplay& display) : counter_(display) {}
+        FileCount count(const std::string& path) override { return countWith(counter_, path); }
+
+    private:
+        Counter counter_;
+    };
+
+    MessageDisplay& display_;
+};
+
+class MultiLanguageCounting : public FileCounting {
+public:
+    MultiLanguageCounting(int languageCode, MessageDisplay& display)
+        : languageCode_(languageCode), display_(display) {}
+
+    std::unique_ptr<VisitCounters> startVisit() override {
+        return std::make_unique<Visit>(languageCode_, display_);
+    }
+
+private:
+    class Visit : public VisitCounters {
+    public:
+        Visit(int languageCode, MessageDisplay& display)
+            : languageCode_(languageCode), display_(display), vb_(display), vc_(display),
+              sql_(display), html_(display) {}
+
+        FileCount count(const std::string& path) override {
+            switch (ChkMultiLangType(path, languageCode_, display_)) {
+                case kLanguageVB: return countWith(vb_, path);
+                case kLanguageVC: return countWith(vc_, path);
+                case kLanguageSQL: return countWith(sql_, path);
+                case kLanguageHTML: return countWith(html_, path);
+                default: return {};
+            }
+        }
+
+    private:
+        int languageCode_;
+        MessageDisplay& display_;
+        mVBCalc_c vb_;
+        mVCCalc_c vc_;
+        mSQLCalc_c sql_;
+        mHTMLCalc_c html_;
+    };
+
+    int languageCode_;
+    MessageDisplay& display_;
+};
+
+// Hides the busy indication when the run ends, however it ends.
+class BusyIndication {
+public:
+    explicit BusyIndication(RunFrontEnd& frontEnd) : frontEnd_(frontEnd) { frontEnd_.showBusy(); }
+    ~BusyIndication() { hide(); }
+    void hide() {
+        if (shown_) frontEnd_.hideBusy();
+        shown_ = false;
+    }
+
+private:
+    RunFrontEnd& frontEnd_;
+    bool shown_ = true;
+};
+
+RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCounting& counting,
+                    RunFrontEnd& frontEnd, WalkObserver* extra) {
+    const std::unique_ptr<ResultFileWriter> writer =
+        ResultFileWriter::open(resultPath(settings), layout, settings.Encoding);
+    if (!writer) {
+        frontEnd.showMessageBox(texts::kResultFileOpenFailed, settings.MessageCaption,
+                                MessageKind::Failure);
+        return RunOutcome::OpenFailed;
+    }
+    BusyIndication busy(frontEnd);
+    try {
+        writer->writeHeader();
+        ObserverFanOut observers;
+        observers.add(*writer);
+        if (extra != nullptr) observers.add(*extra);
+        walkFolderTree(settings.CountFolder, counting, observers);
+        writer->close();
+    } catch (const ResultWriteError&) {
+        busy.hide();
+        frontEnd.showMessageBox(texts::kResultFileWriteFailed, settings.MessageCaption,
+                                MessageKind::Failure);
+        return RunOutcome::WriteFailed;
+    }
+    busy.hide();
+    frontEnd.showMessageBox(texts::kCountFinished, settings.MessageCaption,
+                            MessageKind::Information);
+    return RunOutcome::Completed;
+}
+
+}  // namespace
+
+std::string resultPath(const CountSettings& settings) {
+    return settings.SaveFolder + '/' + settings.ResultFileName;
+}
+
+RunOutcome ExcSingleLangCount(const CountSettings& settings, int languageCode,
+                              RunFrontEnd& frontEnd, WalkObserver* extra) {
+    switch (languageCode) {
+        case kLanguageVB: {
+            SingleLanguageCounting<mVBCalc_c> counting(frontEnd);
+            return runCount(settings, ResultLayout::VB, counting, frontEnd, extra);
+        }
+        case kLanguageVC: {
+            SingleLanguageCounting<mVCCalc_c> counting(frontEnd);
+            return runCount(settings, ResultLayout::Standard, counting, frontEnd, extra);
+        }
+        case kLanguageSQL: {
+            SingleLanguageCounting<mSQLCalc_c> counting(frontEnd);
+            return runCount(settings, ResultLayout::Standard, counting, frontEnd, extra);
+        }
+        case kLanguageHTML: {
+            SingleLanguageCounting<mHTMLCalc_c> counting(frontEnd);
+            return runCount(settings, ResultLayout::Standard, counting, frontEnd, extra);
+        }
+        case kLanguageCOBOL: {
+            SingleLanguageCounting<mCOBOLCalc_c> counting(frontEnd);
+            return runCount(settings, ResultLayout::COBOL, counting, frontEnd, extra);
+        }
+        default:
+            throw std::invalid_argument("not a single-language code: " + std::to_string(languageCode));
+    }
+}
+
+RunOutcome ExcMultiLangCount(const CountSettings& settings, int languageCode,
+                             RunFrontEnd& frontEnd, WalkObserver* extra) {
+    MultiLanguageCounting counting(languageCode, frontEnd);
+    return runCount(settings, ResultLayout::MultiLanguage, counting, frontEnd, extra);
+}
+
+int ChkMultiLangType(const std::string& path, int languageCode, MessageDisplay& display) {
+    mVBCalc_c vb(display);
+    mVCCalc_c vc(display);
+    mSQLCalc_c sql(display);
+    mHTMLCalc_c html(display);
+    VBCountResult scratch{};
+    int language = kLanguageNone;
+    if ((languageCode & kMultiVBBit) && vb.fiGetType(path, scratch) == kCounted) language = kLanguageVB;
+    if ((languageCode & kMultiVCBit) && vc.fiChkType(path) == kCounted) language = kLanguageVC;
+    if ((languageCode & kMultiSQLBit) && sql.fiChkType(path) == kCounted) language = kLanguageSQL;
+    if ((languageCode & kMultiHTMLBit) && html.fiChkType(path) == kCounted) language = kLanguageHTML;
+    return language;
+}
+
+}  // namespace stepcount

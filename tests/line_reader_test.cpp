@@ -1,0 +1,153 @@
+// The line reader: where lines end, the 256-byte window of each line, lines
+// and breaks that straddle the reader's chunks, and files far larger than
+// memory.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "counters/counters.h"
+#include "platform/line_reader.h"
+#include "support/test_support.h"
+
+namespace stepcount {
+namespace {
+
+using namespace std::string_literals;
+using Lines = std::vector<std::string>;
+constexpr std::size_t kChunk = LineReader::kChunkSize;
+constexpr std::size_t kWindow = LineReader::kWindowSize;
+
+// The windows that the reader hands out for a file holding `bytes`.
+Lines windowsOf(const std::string& bytes) {
+    testing::TempDir dir;
+    const std::unique_ptr<LineReader> reader = LineReader::create();
+    reader->open(dir.write("lines.txt", bytes));
+    Lines windows;
+    std::string_view window;
+    while (reader->next(window)) windows.emplace_back(window);
+    return windows;
+}
+
+// `length` letters without a short period, so that a window taken from the
+// wrong place of its line does not compare equal.
+std::string letters(std::size_t length, char seed = 'a') {
+    std::string text(length, ' ');
+    for (std::size_t i = 0; i < length; ++i) {
+        text[i] = static_cast<char>('a' + (static_cast<std::size_t>(seed) + i * 7 + i / 26) % 26);
+    }
+    return text;
+}
+
+std::string windowOf(const std::string& line) { return line.substr(0, kWindow); }
+
+TEST(LineReader, SplitsAtCrLfLoneCrAndLoneLf) {
+    const struct {
+        std::string bytes;
+        Lines lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\n\n", {"a", ""}},
+        {"a\rb\rc", {"a", "b", "c"}},
+        {"\n", {""}},
+        {"\r\n", {""}},
+        {"\n\r", {"", ""}},
+        {"\r\r\n\n", {"", "", ""}},
+        {"a\r\n\rb\n\r\nc\r", {"a", "", "b", "", "c"}},
+        // A NUL byte is an ordinary byte: it neither ends nor hides anything.
+        {"x\0y\n\0\0\r\0"s, {"x\0y"s, "\0\0"s, "\0"s}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(windowsOf(c.bytes), c.lines) << ::testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(LineReader, HandsOutOnlyTheFirst256BytesOfALine) {
+    for (const std::size_t length : {kWindow - 1, kWindow, kWindow + 1, std::size_t{5000}}) {
+        const std::string line = letters(length);
+        EXPECT_EQ(windowsOf(line + "\r\nnext\n" + line),
+                  (Lines{windowOf(line), "next", windowOf(line)}))
+            << length;
+    }
+}
+
+TEST(LineReader, LinesAndBreaksAcrossChunks) {
+    const struct {
+        std::size_t firstLength, secondLength;
+        std::string lineBreak;
+    } cases[] = {
+        {kChunk - 101, 1000, "\n"},   // the second line's window straddles the chunks
+        {kChunk - 301, 1000, "\n"},   // its window ends before, the rest lies beyond
+        {kChunk - 1, 10, "\n"},       // LF is the last byte of a chunk
+        {kChunk, 10, "\n"},           // LF is the first byte of the next
+        {kChunk - 1, 10, "\r\n"},     // CR ends one chunk, its LF begins the next
+        {kChunk - 2, 10, "\r\n"},
+        {kChunk - 1, 10, "\r"},       // a lone CR ends a chunk
+        {kChunk - 1, 0, "\r"},        // ... and the next begins with another CR
+        {kChunk - 1, 0, "\r\n"},      // ... then its LF, then an empty line
+        {10, 2 * kChunk + 5, "\r\n"}, // a line over three chunks
+    };
+    for (const auto& c : cases) {
+        const std::string first = letters(c.firstLength, 'a');
+        const std::string second = letters(c.secondLength, 'q');
+        EXPECT_EQ(windowsOf(first + c.lineBreak + second + c.lineBreak + "end"),
+                  (Lines{windowOf(first), second.substr(0, kWindow), "end"}))
+            << c.firstLength << " " << c.secondLength << " " << c.lineBreak.size();
+    }
+}
+
+TEST(LineReader, CrAtTheEndOfTheFileAddsNoLine) {
+    EXPECT_EQ(windowsOf(letters(kChunk - 1) + "\r"), Lines{windowOf(letters(kChunk - 1))});
+    EXPECT_EQ(windowsOf(letters(kChunk - 2) + "\r\n"), Lines{windowOf(letters(kChunk - 2))});
+    // With 3-byte lines, the first chunk ends between a CR and its LF.
+    std::string bytes;
+    for (int i = 0; i < 100000; ++i) bytes += "a\r\n";
+    const Lines windows = windowsOf(bytes);
+    EXPECT_EQ(windows.size(), 100000u);
+    EXPECT_EQ(std::count(windows.begin(), windows.end(), "a"), 100000);
+}
+
+TEST(LineReader, LinesOfMegabytes) {
+    const std::string big = letters(3u << 20, 'c');
+    const std::string bigger = letters(5u << 20, 'k');
+    EXPECT_EQ(windowsOf(big + "\n\n" + bigger + "\r\n" + big),
+              (Lines{windowOf(big), "", windowOf(bigger), windowOf(big)}));
+}
+
+TEST(LineReader, CountsAFileOfMoreThan4GiBInLittleMemory) {
+    testing::TempDir dir;
+    const std::string path = dir.at("huge.c");
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    // One line of NUL bytes, longer than 32 bits can count, then "x".
+    const off_t holeSize = (off_t{4} << 30) + 12345;
+    ASSERT_EQ(::ftruncate(fd, holeSize), 0);
+    ASSERT_EQ(::pwrite(fd, "\nx", 2, holeSize), 2);
+    ::close(fd);
+
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    testing::RecordingDisplay display;
+    mVCCalc_c counter(display);
+    CountResult result{};
+    ASSERT_EQ(counter.fiCalcFile(path, result), kCounted);
+    ::getrusage(RUSAGE_SELF, &after);
+
+    EXPECT_EQ(result.ulReadLines, 2u);
+    EXPECT_EQ(result.ulBlankLines, 1u);
+    EXPECT_EQ(result.ulRealSteps, 1u);
+    EXPECT_EQ(result.ulCommentLines, 0u);
+    EXPECT_EQ(result.ulTotalSteps, 2u);
+    EXPECT_EQ(result.dCommentRate, 50.0);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024);  // KiB
+}
+
+}  // namespace
+}  // namespace stepcount
