@@ -1,0 +1,80 @@
+// Name ordering, UTF-8 checks, CP932 conversion of names, dates and the
+// progress line's fitting of long folder paths.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "cli/progress_line.h"
+#include "platform/ascii.h"
+#include "platform/file_time.h"
+#include "platform/text_encoding.h"
+
+namespace stepcount {
+namespace {
+
+TEST(EntryOrder, FoldsLettersToUpperCaseThenBreaksTiesByBytes) {
+    std::vector<std::string> names = {"b.c", "_x.c", "a.c", "B", "A.c", "a", "Z", "[", "\xE3\x81\x82"};
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return ascii::compareEntryNames(a, b) < 0;
+    });
+    // "_" (0x5F) and "[" (0x5B) sort after the upper-case letters they are
+    // compared with; "A.c" before "a.c" by raw bytes.
+    const std::vector<std::string> expected = {"a", "A.c", "a.c", "B", "b.c", "Z", "[", "_x.c",
+                                               "\xE3\x81\x82"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(Utf8, AcceptsWellFormedAndRefusesMalformedText) {
+    EXPECT_TRUE(isValidUtf8(""));
+    EXPECT_TRUE(isValidUtf8("abc"));
+    EXPECT_TRUE(isValidUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));   // 日本
+    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));           // an emoji
+    EXPECT_FALSE(isValidUtf8("\x93\xFA\x96\x7B"));          // 日本 in Shift_JIS
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));                  // overlong "/"
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));              // a surrogate
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));          // above U+10FFFF
+    EXPECT_FALSE(isValidUtf8("\xE6\x97"));                  // cut short
+}
+
+TEST(Cp932Names, ConvertsEachValidComponentAndKeepsInvalidOnesRaw) {
+    TextEncoder cp932(ResultEncoding::CP932);
+    std::string out;
+    // 日本/ü😀/<Shift_JIS bytes>/ascii
+    cp932.appendPath(out, "\xE6\x97\xA5\xE6\x9C\xAC/x\xF0\x9F\x98\x80y/\x93\xFA\x96\x7B/ascii");
+    EXPECT_EQ(out, "\x93\xFA\x96\x7B/x?y/\x93\xFA\x96\x7B/ascii");
+
+    EXPECT_EQ(cp932.encode("ファイル／ディレクトリ"), "\x83\x74\x83\x40\x83\x43\x83\x8B\x81\x5E\x83\x66\x83\x42\x83\x8C\x83\x4E\x83\x67\x83\x8A");
+
+    TextEncoder utf8(ResultEncoding::UTF8);
+    out.clear();
+    utf8.appendPath(out, "\xE6\x97\xA5/\x93\xFA");
+    EXPECT_EQ(out, "\xE6\x97\xA5/\x93\xFA");
+}
+
+TEST(FileDate, IsLocalTimeWithSecondsRoundedDownToEven) {
+    const char* saved = ::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    ::setenv("TZ", "JST-9", 1);
+    ::tzset();
+    EXPECT_EQ(formatFileDate(1354579557), "2012/12/04 09:05:56");  // 09:05:57 JST
+    EXPECT_EQ(formatFileDate(1354579556), "2012/12/04 09:05:56");
+    EXPECT_EQ(formatFileDate(0), "1970/01/01 09:00:00");
+    if (saved) ::setenv("TZ", previous.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(ProgressLine, KeepsTheTailOfALongFolderPath) {
+    EXPECT_EQ(cli::fitToColumns("src/short", 20), "src/short");
+    EXPECT_EQ(cli::fitToColumns("a/very/long/folder/path", 12), "...lder/path");
+    EXPECT_EQ(cli::fitToColumns("a/very/long/folder/path", 13), "...older/path");
+    // Japanese characters take two columns each: three of them fit in seven.
+    EXPECT_EQ(cli::fitToColumns("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE6\x96\x87", 7),
+              "...\xE8\xAA\x9E\xE6\x96\x87");
+    EXPECT_EQ(cli::fitToColumns("abcdef", 2), "..");
+}
+
+}  // namespace
+}  // namespace stepcount
