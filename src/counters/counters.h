@@ -24,20 +24,6 @@
 
 namespace stepcount {
 
-// The file kind of `extension` in a table of accepted extensions, or -1.
-struct AcceptedExtension {
-    std::string_view extension;
-    int fileKind;
-};
-template <std::size_t N>
-constexpr int findFileKind(const std::array<AcceptedExtension, N>& table,
-                           std::string_view extension) {
-    for (const AcceptedExtension& accepted : table) {
-        if (accepted.extension == extension) return accepted.fileKind;
-    }
-    return -1;
-}
-
 struct CFamilyLanguage {
     using Record = CountResult;
     using Rules = CFamilyLineRules;
@@ -47,7 +33,6 @@ struct CFamilyLanguage {
     static constexpr FailureSite kExcCalcSite{"mVCCalc_c::fiExcCalc", 159};
     static constexpr FailureSite kTypeCheckSite{"mVCCalc_c::fiChkType", 212};
     static Rules makeRules() { return Rules(Rules::kCLineComment); }
-    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
 };
 
 struct SQLLanguage {
@@ -58,7 +43,6 @@ struct SQLLanguage {
     static constexpr FailureSite kExcCalcSite{"mSQLCalc_c::fiExcCalc", 159};
     static constexpr FailureSite kTypeCheckSite{"mSQLCalc_c::fiChkType", 196};
     static Rules makeRules() { return Rules(Rules::kSQLLineComment); }
-    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
 };
 
 struct VBLanguage {
@@ -69,8 +53,6 @@ struct VBLanguage {
     static constexpr FailureSite kCalcFileSite{"mVBCalc_c::fiExcCalc", 43};
     static constexpr FailureSite kExcCalcSite{"mVBCalc_c::fiExcCalc", 139};
     static constexpr FailureSite kTypeCheckSite{"mVBCalc_c::fiGetType", 196};
-    static Rules makeRules() { return Rules(); }
-    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
 };
 
 struct HTMLLanguage {
@@ -81,8 +63,6 @@ struct HTMLLanguage {
     static constexpr FailureSite kCalcFileSite{"mHTMLCalc_c::fiExcCalc", 41};
     static constexpr FailureSite kExcCalcSite{"mHTMLCalc_c::fiExcCalc", 209};
     static constexpr FailureSite kTypeCheckSite{"mHTMLCalc_c::fiChkType", 262};
-    static Rules makeRules() { return Rules(); }
-    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
 };
 
 struct COBOLLanguage {
@@ -92,8 +72,6 @@ struct COBOLLanguage {
     static constexpr FailureSite kCalcFileSite{"mCOBOLCalc_c::fiExcCalc", 41};
     static constexpr FailureSite kExcCalcSite{"mCOBOLCalc_c::fiExcCalc", 242};
     static constexpr FailureSite kTypeCheckSite{"mCOBOLCalc_c::fiChkType", 279};
-    static Rules makeRules() { return Rules(); }
-    static int fileKind(std::string_view extension) { return findFileKind(kExtensions, extension); }
 };
 
 // C, C++, Pro*C and Java.

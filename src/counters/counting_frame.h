@@ -7,13 +7,15 @@
 // A language is described by a struct with:
 //   Record                     the record it fills
 //   Rules                      its line rules: start(fileKind), classify(line)
-//   static Rules makeRules()
-//   static int fileKind(std::string_view lowerCaseExtension)
-//                              the file kind (0 or more) of an extension it
-//                              accepts, or -1
+//   kExtensions                the extensions it accepts (lower case), each
+//                              with the file kind it gives
 //   kCalcFileSite, kExcCalcSite, kTypeCheckSite
 //                              label and line number of each operation's
 //                              error dialog
+// and optionally
+//   static Rules makeRules()   when its rules are not default-constructed
+//   static int fileKind(std::string_view lowerCaseExtension)
+//                              in place of the kExtensions lookup
 #pragma once
 
 #include <new>
@@ -28,6 +30,12 @@
 #include "platform/message_display.h"
 
 namespace stepcount {
+
+// An extension that a counter accepts, and the kind of file it names.
+struct AcceptedExtension {
+    std::string_view extension;
+    int fileKind;
+};
 
 // Where a counter failure was caught, as its error dialog names it.
 struct FailureSite {
@@ -150,7 +158,7 @@ public:
         const std::unique_ptr<LineReader> reader = LineReader::create();
         if (!reader) return kNoLineList;
         reader->open(path);
-        Rules rules = Language::makeRules();
+        Rules rules = makeRules();
         rules.start(fileKind);
         std::string_view window;
         while (reader->next(window)) sink(window, rules.classify(window));
@@ -177,7 +185,7 @@ protected:
             kind = 0;
             std::string extension;
             if (!pathExtension(path, extension)) return kNotOfLanguage;
-            const int found = Language::fileKind(extension);
+            const int found = fileKindOf(extension);
             if (found < 0) return kNotOfLanguage;
             kind = found;
             return kCounted;
@@ -185,6 +193,25 @@ protected:
     }
 
 private:
+    static Rules makeRules() {
+        if constexpr (requires { Language::makeRules(); }) {
+            return Language::makeRules();
+        } else {
+            return Rules();
+        }
+    }
+
+    static int fileKindOf(std::string_view extension) {
+        if constexpr (requires { Language::fileKind(extension); }) {
+            return Language::fileKind(extension);
+        } else {
+            for (const AcceptedExtension& accepted : Language::kExtensions) {
+                if (accepted.extension == extension) return accepted.fileKind;
+            }
+            return -1;
+        }
+    }
+
     MessageDisplay* display_;
     Record record_{};
 };

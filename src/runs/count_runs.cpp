@@ -124,6 +124,13 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
     return RunOutcome::Completed;
 }
 
+template <class Counter>
+RunOutcome runSingle(const CountSettings& settings, ResultLayout layout, RunFrontEnd& frontEnd,
+                     WalkObserver* extra) {
+    SingleLanguageCounting<Counter> counting(frontEnd);
+    return runCount(settings, layout, counting, frontEnd, extra);
+}
+
 }  // namespace
 
 std::string resultPath(const CountSettings& settings) {
@@ -133,26 +140,11 @@ std::string resultPath(const CountSettings& settings) {
 RunOutcome ExcSingleLangCount(const CountSettings& settings, int languageCode,
                               RunFrontEnd& frontEnd, WalkObserver* extra) {
     switch (languageCode) {
-        case kLanguageVB: {
-            SingleLanguageCounting<mVBCalc_c> counting(frontEnd);
-            return runCount(settings, ResultLayout::VB, counting, frontEnd, extra);
-        }
-        case kLanguageVC: {
-            SingleLanguageCounting<mVCCalc_c> counting(frontEnd);
-            return runCount(settings, ResultLayout::Standard, counting, frontEnd, extra);
-        }
-        case kLanguageSQL: {
-            SingleLanguageCounting<mSQLCalc_c> counting(frontEnd);
-            return runCount(settings, ResultLayout::Standard, counting, frontEnd, extra);
-        }
-        case kLanguageHTML: {
-            SingleLanguageCounting<mHTMLCalc_c> counting(frontEnd);
-            return runCount(settings, ResultLayout::Standard, counting, frontEnd, extra);
-        }
-        case kLanguageCOBOL: {
-            SingleLanguageCounting<mCOBOLCalc_c> counting(frontEnd);
-            return runCount(settings, ResultLayout::COBOL, counting, frontEnd, extra);
-        }
+        case kLanguageVB: return runSingle<mVBCalc_c>(settings, ResultLayout::VB, frontEnd, extra);
+        case kLanguageVC: return runSingle<mVCCalc_c>(settings, ResultLayout::Standard, frontEnd, extra);
+        case kLanguageSQL: return runSingle<mSQLCalc_c>(settings, ResultLayout::Standard, frontEnd, extra);
+        case kLanguageHTML: return runSingle<mHTMLCalc_c>(settings, ResultLayout::Standard, frontEnd, extra);
+        case kLanguageCOBOL: return runSingle<mCOBOLCalc_c>(settings, ResultLayout::COBOL, frontEnd, extra);
         default:
             throw std::invalid_argument("not a single-language code: " + std::to_string(languageCode));
     }
