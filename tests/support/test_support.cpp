@@ -7,8 +7,10 @@
 
 namespace stepcount::testing {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "stepcount-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+
+TempDir::TempDir(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "stepcount-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -50,6 +52,21 @@ std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Counts countsOf(const CountResult& r) {
+    return {r.ulReadLines, r.ulCommentLines, r.ulBlankLines, r.ulRealSteps, r.ulTotalSteps};
+}
+
+Counts countsOf(const VBCountResult& r) {
+    return {r.iFileType,   r.ulReadLines,  r.ulCommentLines, r.ulBlankLines,
+            r.ulRealSteps, r.ulTotalSteps, r.ulPropertySteps};
+}
+
+Counts countsOf(const COBOLCountResult& r) {
+    return {r.ulReadLines,     r.ulCommentLines, r.ulDebugLines,   r.ulBlankLines,
+            r.ulRealSteps,     r.ulTotalSteps,   r.ulIdentDivLines, r.ulEnvDivLines,
+            r.ulDataDivLines, r.ulProcDivLines};
 }
 
 }  // namespace stepcount::testing

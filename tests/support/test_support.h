@@ -1,15 +1,20 @@
 // Helpers shared by the tests: a message display that records what it is
-// asked to show, a temporary folder that removes itself, and the verdicts of
-// line rules for a list of lines.
+// asked to show, a temporary folder that removes itself, the verdicts of line
+// rules for a list of lines, and the counts of counted files.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "counters/count_result.h"
 #include "counters/line_class.h"
 #include "platform/message_display.h"
 
@@ -37,6 +42,8 @@ public:
 class TempDir {
 public:
     TempDir();
+    // The same under the folder `parent` instead.
+    explicit TempDir(const std::filesystem::path& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -77,6 +84,38 @@ std::vector<LineClass> classesOf(Rules rules, const std::vector<std::string>& li
         classes.push_back(verdict.lineClass);
     }
     return classes;
+}
+
+// A record's counts in the order of its fields, the ratio left out; a VB
+// record's file kind first.
+using Counts = std::vector<std::int64_t>;
+Counts countsOf(const CountResult& r);
+Counts countsOf(const VBCountResult& r);
+Counts countsOf(const COBOLCountResult& r);
+
+// The comment ratio of a record's counts: (comment + blank) / total * 100,
+// divided first; 0 for a record without steps.
+template <class Record>
+double ratioOf(const Record& r) {
+    if (r.ulTotalSteps == 0) return 0.0;
+    return static_cast<double>(r.ulCommentLines + r.ulBlankLines) / r.ulTotalSteps * 100.0;
+}
+
+// Counts the files given by their bytes one after another with one counter,
+// each under the name `name`; expects each to be counted without a dialog,
+// with the given counts (as countsOf lists them) and their ratio.
+template <class Counter>
+void expectFileCounts(const char* name, const std::vector<std::pair<std::string, Counts>>& files) {
+    TempDir dir;
+    RecordingDisplay display;
+    Counter counter(display);
+    for (const auto& [bytes, counts] : files) {
+        std::decay_t<decltype(counter.record())> r{};
+        ASSERT_EQ(counter.fiCalcFile(dir.write(name, bytes), r), 0);
+        EXPECT_EQ(countsOf(r), counts) << ::testing::PrintToString(bytes.substr(0, 40));
+        EXPECT_EQ(r.dCommentRate, ratioOf(r));
+    }
+    EXPECT_TRUE(display.messages.empty());
 }
 
 }  // namespace stepcount::testing

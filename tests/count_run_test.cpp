@@ -1,0 +1,417 @@
+// Count runs end to end: a folder tree on disk, one run, and the exact bytes
+// of the result file it leaves, together with what the run showed.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "report/result_file.h"
+#include "runs/count_command.h"
+#include "runs/count_runs.h"
+#include "runs/run_summary.h"
+#include "support/test_support.h"
+
+namespace stepcount {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+
+// The eleven columns every header starts with, in CP932 bytes.
+const std::string kColumns =
+    "\x83t\x83H\x83\x8B\x83_\x96\xBC,\x83t\x83@\x83" "C\x83\x8B\x96\xBC,\x83t\x83@\x83" "C\x83\x8B"
+    "\x81^\x83" "f\x83" "B\x83\x8C\x83N\x83g\x83\x8A,\x83t\x83@\x83" "C\x83\x8B\x83T\x83" "C\x83Y"
+    "(Byte),\x83t\x83@\x83" "C\x83\x8B\x93\xFA\x95t\x8E\x9E\x8D\x8F,\x93\xC7\x8D\x9E\x82\xDD\x8Ds"
+    "\x90\x94,\x83R\x83\x81\x83\x93\x83g\x8Ds\x90\x94,\x8B\xF3\x8Ds\x90\x94,\x8E\xC0\x83X\x83" "e"
+    "\x83" "b\x83v\x90\x94,\x91\x8D\x83X\x83" "e\x83" "b\x83v\x90\x94,\x83R\x83\x81\x83\x93\x83g"
+    "\x97\xA6";
+const std::string kStandardHeader = kColumns + "\r\n";
+const std::string kVBHeader =
+    kColumns + ",\x83v\x83\x8D\x83p\x83" "e\x83" "B\x92\xE8\x8B`\x83X\x83" "e\x83" "b\x83v\x90\x94\r\n";
+const std::string kCOBOLHeader =
+    kColumns + ",\x83" "f\x83o\x83" "b\x83O\x8Ds\x90\x94,\x8C\xA9\x8Fo\x82\xB5\x95\x94\x8Ds\x90\x94,"
+    "\x8A\xC2\x8B\xAB\x95\x94\x8Ds\x90\x94,\x83" "f\x81[\x83^\x95\x94\x8Ds\x90\x94,\x8E\xE8\x91\xB1"
+    "\x82\xAB\x95\x94\x8Ds\x90\x94\r\n";
+// The standard header as UTF-8 text.
+const std::string kStandardHeaderUtf8 =
+    "フォルダ名,ファイル名,ファイル／ディレクトリ,ファイルサイズ(Byte),ファイル日付時刻,"
+    "読込み行数,コメント行数,空行数,実ステップ数,総ステップ数,コメント率\r\n";
+
+// Every file is given this last write, an odd second in UTC; the date
+// column shows it rounded down to the even second.
+constexpr std::time_t kWritten = 1600000001;
+const std::string kDate = "2020/09/13 12:26:40";
+
+const std::string kFinished = "info: 計数完了しました。";
+
+void setModified(const std::string& path) {
+    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+std::string folderRow(const std::string& folder, const std::string& name, int commas = 9) {
+    return folder + ',' + name + ",Directory" + std::string(commas, ',') + "\r\n";
+}
+std::string uncountedRow(const std::string& folder, const std::string& name, int commas = 9) {
+    return folder + ',' + name + ",File" + std::string(commas, ',') + "\r\n";
+}
+std::string countedRow(const std::string& folder, const std::string& name, std::size_t size,
+                       const std::string& counts) {
+    return folder + ',' + name + ",File," + std::to_string(size) + ',' + kDate + ',' + counts +
+           "\r\n";
+}
+// The row of a file holding the one code line "x;".
+const std::string kOneLine = "x;\n";
+std::string oneLineRow(const std::string& folder, const std::string& name) {
+    return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
+}
+
+// Records what a run shows, in order: the busy indication, counters' error
+// dialogs and message boxes (with their captions).
+class RecordingFrontEnd : public RunFrontEnd {
+public:
+    void showMessage(std::string_view text) override { events.push_back("dialog: " + std::string(text)); }
+    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override {
+        events.push_back((kind == MessageKind::Failure ? "failure: " : "info: ") + std::string(text));
+        captions.emplace_back(caption);
+    }
+    void showBusy() override { events.emplace_back("busy shown"); }
+    void hideBusy() override { events.emplace_back("busy hidden"); }
+
+    std::vector<std::string> events;
+    std::vector<std::string> captions;
+};
+
+class CountRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        settings.CountFolder = root;
+        settings.SaveFolder = dir.path().string();
+        settings.ResultFileName = "out.csv";
+        settings.MessageCaption = "the caption";
+    }
+
+    // Writes a file below the count folder with the usual last write.
+    std::string file(const std::string& relative, const std::string& bytes) {
+        const std::string path = dir.write("t/" + relative, bytes);
+        setModified(path);
+        return path;
+    }
+
+    RunOutcome run(int languageCode, WalkObserver* extra = nullptr) {
+        return languageCode > kMultiLanguage
+                   ? ExcMultiLangCount(settings, languageCode, frontEnd, extra)
+                   : ExcSingleLangCount(settings, languageCode, frontEnd, extra);
+    }
+
+    std::string result() const { return readFile(dir.at("out.csv")); }
+
+    // Checks that the run ended normally and showed only the usual; forgets
+    // what it showed, for the next run.
+    void expectCompleted(RunOutcome outcome) {
+        EXPECT_EQ(outcome, RunOutcome::Completed);
+        EXPECT_EQ(frontEnd.events,
+                  (std::vector<std::string>{"busy shown", "busy hidden", kFinished}));
+        EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
+        frontEnd = RecordingFrontEnd();
+    }
+
+    TempDir dir;
+    const std::string root = dir.mkdir("t");
+    CountSettings settings;
+    RecordingFrontEnd frontEnd;
+};
+
+// One file of each language and one of none, and an empty folder.
+struct Source {
+    std::string name;
+    std::string bytes;
+    std::string counts;   // the counted columns after the date
+};
+const std::vector<Source> kSources = {
+    {"a.c", "int a;\r\n// c\r\n\r\n", "3,1,1,1,3,66.7"},
+    {"b.sql", "-- c\nselect 1;\n", "2,1,0,1,2,50.0"},
+    {"c.frm", "VERSION 5.00\r\nBegin VB.Form F\r\nEnd\r\nAttribute VB_Name = \"F\"\r\n' c\r\nx = 1\r\n",
+     "6,1,0,2,3,33.3,3"},
+    {"d.html", "<!-- c -->\n<p>x</p>\n\n", "3,1,1,1,3,66.7"},
+    {"e.cob",
+     "       IDENTIFICATION DIVISION.\n      * c\n       PROCEDURE DIVISION.\n"
+     "           STOP RUN.\n      D    DISPLAY 1.\n",
+     "5,1,0,3,4,25.0,1,2,0,0,3"},
+    {"f.txt", "text\n", ""},
+    {"g.bas", "' c\r\nDim a\r\n", "2,1,0,1,2,50.0,0"},
+};
+
+struct LanguageCase {
+    int languageCode;
+    const std::string* header;
+    std::vector<std::string> counted;   // names of the files that get counts
+};
+void PrintTo(const LanguageCase& c, std::ostream* out) { *out << "code " << c.languageCode; }
+
+class EveryLanguageTest : public CountRunTest, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(EveryLanguageTest, CountsItsOwnFilesAndListsEverythingElse) {
+    const LanguageCase& c = GetParam();
+    for (const Source& source : kSources) file(source.name, source.bytes);
+    dir.mkdir("t/z");
+    const bool multi = c.languageCode > kMultiLanguage;
+    const int commas = c.languageCode == kLanguageCOBOL ? 12 : 9;
+
+    std::string expected = *c.header;
+    for (const Source& source : kSources) {
+        if (std::find(c.counted.begin(), c.counted.end(), source.name) == c.counted.end()) {
+            expected += uncountedRow(root, source.name, commas);
+            continue;
+        }
+        // Rows without a last column of their own get an empty one in a
+        // multi-language file.
+        const bool padded = multi && source.name.find(".frm") == std::string::npos &&
+                            source.name.find(".bas") == std::string::npos;
+        expected += countedRow(root, source.name, source.bytes.size(),
+                               source.counts + (padded ? "," : ""));
+    }
+    expected += folderRow(root, "z", commas);
+
+    expectCompleted(run(c.languageCode));
+    EXPECT_EQ(result(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, EveryLanguageTest,
+    ::testing::Values(LanguageCase{kLanguageVB, &kVBHeader, {"c.frm", "g.bas"}},
+                      LanguageCase{kLanguageVC, &kStandardHeader, {"a.c"}},
+                      LanguageCase{kLanguageSQL, &kStandardHeader, {"b.sql"}},
+                      LanguageCase{kLanguageHTML, &kStandardHeader, {"d.html"}},
+                      LanguageCase{kLanguageCOBOL, &kCOBOLHeader, {"e.cob"}},
+                      LanguageCase{17, &kVBHeader, {"c.frm", "g.bas"}},
+                      LanguageCase{30, &kVBHeader, {"a.c", "b.sql", "d.html"}},
+                      LanguageCase{31, &kVBHeader, {"a.c", "b.sql", "c.frm", "d.html", "g.bas"}}),
+    [](const ::testing::TestParamInfo<LanguageCase>& param) {
+        return "Code" + std::to_string(param.param.languageCode);
+    });
+
+TEST_F(CountRunTest, SubfolderRowIsFollowedAtOnceByItsContent) {
+    file("a.c", "int a;\r\n// c\r\n\r\n");
+    file("readme.txt", "read me\n");
+    file("sub/b.h", kOneLine);
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), kStandardHeader + countedRow(root, "a.c", 16, "3,1,1,1,3,66.7") +
+                            uncountedRow(root, "readme.txt") + folderRow(root, "sub") +
+                            oneLineRow(root + "/sub", "b.h"));
+}
+
+TEST_F(CountRunTest, EachRunAppendsItsHeaderAndRows) {
+    file("a.c", kOneLine);
+    const std::string rows = kStandardHeader + oneLineRow(root, "a.c");
+    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), rows + rows);
+}
+
+TEST_F(CountRunTest, EmptyOrMissingCountFolderGivesTheHeaderAlone) {
+    expectCompleted(run(kLanguageVC));
+    settings.CountFolder = dir.at("missing");
+    expectCompleted(run(kLanguageSQL));
+    EXPECT_EQ(result(), kStandardHeader + kStandardHeader);
+}
+
+TEST_F(CountRunTest, MissingSaveFolderStopsBeforeAnythingIsRead) {
+    file("a.c", kOneLine);
+    settings.SaveFolder = dir.at("missing");
+    RunSummary walked;
+    EXPECT_EQ(run(kLanguageVC, &walked), RunOutcome::OpenFailed);
+    EXPECT_EQ(frontEnd.events, std::vector<std::string>{"failure: 計数結果保存ファイルオープン失敗。"});
+    EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
+    EXPECT_EQ(walked.folders + walked.filesCounted + walked.filesNotCounted, 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir.at("missing")));
+}
+
+TEST_F(CountRunTest, WriteFailureIsReportedInsteadOfCompletion) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    file("a.c", kOneLine);
+    settings.SaveFolder = "/dev";
+    settings.ResultFileName = "full";
+    settings.VCSelected = true;
+    EXPECT_EQ(runCountCommand(settings, frontEnd), CountOutcome::WriteFailed);
+    EXPECT_EQ(frontEnd.events, (std::vector<std::string>{"busy shown", "busy hidden",
+                                                         "failure: 計数結果保存ファイル書込み失敗。"}));
+}
+
+TEST_F(CountRunTest, FolderAndNameFieldsWithCommaQuoteOrLineBreakAreQuoted) {
+    file("p,q/m.c", kOneLine);
+    file("say \"hi\".c", kOneLine);
+    file("x,y.c", kOneLine);
+    file("cr\rlf\n.c", kOneLine);
+    file("plain.c", kOneLine);
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, "\"cr\rlf\n.c\"") +
+                            folderRow(root, "\"p,q\"") + oneLineRow('"' + root + "/p,q\"", "m.c") +
+                            oneLineRow(root, "plain.c") + oneLineRow(root, "\"say \"\"hi\"\".c\"") +
+                            oneLineRow(root, "\"x,y.c\""));
+}
+
+// Files and folders together, hidden ones included; "_" (0x5F) comes after
+// the upper-case letters.
+TEST_F(CountRunTest, EntriesAreSortedByNameWithLettersFoldedToUpperCase) {
+    for (const char* name : {"b.c", "A.c", "a.c", "_x.c", "B/c.c", "Z.c", ".hidden.c"}) {
+        file(name, kOneLine);
+    }
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, ".hidden.c") + oneLineRow(root, "A.c") +
+                            oneLineRow(root, "a.c") + folderRow(root, "B") +
+                            oneLineRow(root + "/B", "c.c") +
+                            oneLineRow(root, "b.c") + oneLineRow(root, "Z.c") +
+                            oneLineRow(root, "_x.c"));
+}
+
+TEST_F(CountRunTest, LinksFifosAndLoopsGetTheirRowsWithoutHangingOrEndlessDescent) {
+    file("real.c", kOneLine);
+    dir.write("outside/o.c", kOneLine);
+    setModified(dir.at("outside/o.c"));
+    dir.mkdir("t/e");
+    ASSERT_EQ(::symlink("nowhere.c", dir.at("t/d.c").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.at("outside").c_str(), dir.at("t/ext").c_str()), 0);
+    ASSERT_EQ(::symlink("real.c", dir.at("t/l.c").c_str()), 0);
+    ASSERT_EQ(::symlink("self.c", dir.at("t/self.c").c_str()), 0);
+    dir.mkdir("t/sub");
+    ASSERT_EQ(::symlink("..", dir.at("t/sub/back").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.at("t/x.c").c_str(), 0600), 0);
+
+    EXPECT_EQ(run(kLanguageVC), RunOutcome::Completed);
+    EXPECT_EQ(result(), kStandardHeader + uncountedRow(root, "d.c") + folderRow(root, "e") +
+                            folderRow(root, "ext") + oneLineRow(root + "/ext", "o.c") +
+                            oneLineRow(root, "l.c") + oneLineRow(root, "real.c") +
+                            uncountedRow(root, "self.c") + folderRow(root, "sub") +
+                            folderRow(root + "/sub", "back") + uncountedRow(root, "x.c"));
+
+    // The links that lead nowhere are files that cannot be read: the C
+    // counter shows its error dialog for each, and the run goes on.
+    const std::vector<std::string>& events = frontEnd.events;
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0], "busy shown");
+    const std::string where = " \n関数名称：mVCCalc_c::fiExcCalc　行番号:159";
+    for (const auto& [index, link] : {std::pair{1, "t/d.c"}, std::pair{2, "t/self.c"}}) {
+        const std::string& dialog = events[index];
+        EXPECT_TRUE(dialog.starts_with("dialog: ")) << dialog;
+        EXPECT_NE(dialog.find(dir.at(link)), std::string::npos) << dialog;
+        EXPECT_TRUE(dialog.ends_with(where)) << dialog;
+    }
+    EXPECT_EQ(events[3], "busy hidden");
+    EXPECT_EQ(events[4], kFinished);
+}
+
+TEST_F(CountRunTest, CountFolderEndingInSeparatorGivesDoubledSeparators) {
+    file("sub/b.c", kOneLine);
+    settings.CountFolder = root + "/";
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), kStandardHeader + folderRow(root + "/", "sub") +
+                            oneLineRow(root + "//sub", "b.c"));
+}
+
+TEST_F(CountRunTest, NamesAreWrittenInCP932OrAsRawBytes) {
+    for (const char* name : {"\xFF\xFE.c", "日本語.c", "é.c", "😀.c", "日本/f.c"}) file(name, kOneLine);
+    expectCompleted(run(kLanguageVC));
+    // UTF-8 names in name order (by their bytes); each character without a
+    // CP932 form is one "?"; a name that is not UTF-8 is kept as it is.
+    EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, "?.c") + folderRow(root, "\x93\xFA\x96{") +
+                            oneLineRow(root + "/\x93\xFA\x96{", "f.c") +
+                            oneLineRow(root, "\x93\xFA\x96{\x8C\xEA.c") + oneLineRow(root, "?.c") +
+                            oneLineRow(root, "\xFF\xFE.c"));
+}
+
+TEST_F(CountRunTest, Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew) {
+    for (const char* name : {"\xFF\xFE.c", "日本語.c", "日本/f.c"}) file(name, kOneLine);
+    settings.Encoding = ResultEncoding::UTF8;
+    const std::string rows = kStandardHeaderUtf8 + folderRow(root, "日本") +
+                             oneLineRow(root + "/日本", "f.c") + oneLineRow(root, "日本語.c") +
+                             oneLineRow(root, "\xFF\xFE.c");
+    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), "\xEF\xBB\xBF" + rows + rows);
+}
+
+// Builds `levels` folders named `name`, each inside the one before, below
+// `top`, through descriptors (the paths may exceed the system's limit).
+// Every folder gets an empty e.txt; the last also gets f.c.
+void buildChain(const std::string& top, const std::string& name, int levels) {
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < levels; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0) << "level " << level;
+        const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
+        ::close(fd);
+        fd = child;
+        ASSERT_GE(fd, 0);
+    }
+    ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
+    const int source = ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::write(source, kOneLine.data(), kOneLine.size()), ssize_t(kOneLine.size()));
+    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
+    ::futimens(source, times);
+    ::close(source);
+    ::close(fd);
+}
+
+// The rows of such a chain: each folder's row, the two files at the bottom,
+// then on the way back up the e.txt of every folder.
+std::string chainRows(const std::string& top, const std::string& name, int levels) {
+    std::vector<std::string> folders{top};
+    std::string rows;
+    for (int level = 0; level < levels; ++level) {
+        rows += folderRow(folders.back(), name);
+        folders.push_back(folders.back() + '/' + name);
+    }
+    rows += uncountedRow(folders.back(), "e.txt") + oneLineRow(folders.back(), "f.c");
+    for (int level = levels - 1; level >= 0; --level) rows += uncountedRow(folders[level], "e.txt");
+    return rows;
+}
+
+class ChainTest : public CountRunTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+// (levels, name length): three hundred levels, far more than the walk keeps
+// open at once, so that folders must be found again on the way back; and
+// names long enough that the paths, and the rows, pass 4096 bytes.
+TEST_P(ChainTest, EveryLevelIsListedAndTheBottomFileCounted) {
+    const auto [levels, nameLength] = GetParam();
+    const std::string name = "d" + std::string(nameLength - 1, 'x');
+    buildChain(root, name, levels);
+    expectCompleted(run(kLanguageVC));
+    EXPECT_EQ(result(), kStandardHeader + chainRows(root, name, levels));
+}
+
+INSTANTIATE_TEST_SUITE_P(DeepAndLong, ChainTest,
+                         ::testing::Values(std::pair{300, 1}, std::pair{20, 250}));
+
+// Sizes past 32 bits, and a row far longer than 512 bytes, pass through the
+// writer whole.
+TEST(ResultFileWriterTest, WritesTheFull64BitSizeAndLongRowsWhole) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    TempDir dir;
+    const std::string path = dir.at("out.csv");
+    const std::string folder = "/" + std::string(600, 'f');
+    auto writer = ResultFileWriter::open(path, ResultLayout::Standard, ResultEncoding::CP932);
+    ASSERT_NE(writer, nullptr);
+    const CountResult counts{1, 0, 0, 1, 1, 0.0};
+    writer->onFile(folder, "big.sql", FileFacts{(std::uint64_t{1} << 32) + 5, kWritten}, counts);
+    writer->onFile(folder, "two.sql", FileFacts{std::uint64_t{1} << 31, kWritten}, counts);
+    writer->close();
+    EXPECT_EQ(readFile(path), folder + ",big.sql,File,4294967301," + kDate + ",1,0,0,1,1,0.0\r\n" +
+                                  folder + ",two.sql,File,2147483648," + kDate + ",1,0,0,1,1,0.0\r\n");
+}
+
+}  // namespace
+}  // namespace stepcount

@@ -1,0 +1,234 @@
+// What all five counters share: the type checks, the status codes, when the
+// caller's record is copied, the error dialogs, and the totals and ratio.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "counters/counters.h"
+#include "platform/exception.h"
+#include "support/test_support.h"
+
+namespace stepcount {
+namespace {
+
+using testing::RecordingDisplay;
+using testing::TempDir;
+using Texts = std::vector<std::string>;
+
+std::string dialog(const std::string& message, const std::string& label, int line) {
+    return message + " \n関数名称：" + label + "　行番号:" + std::to_string(line);
+}
+
+// A record filled with a byte pattern that no count produces, to tell whether
+// a count copied anything into it.
+template <class Record>
+Record sentinel() {
+    Record record;
+    std::memset(&record, 0xA5, sizeof record);
+    return record;
+}
+template <class Record>
+bool isSentinel(const Record& record) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
+    return std::all_of(bytes, bytes + sizeof record, [](unsigned char b) { return b == 0xA5; });
+}
+
+// Counts `path` with a fresh counter into a sentinel record; checks the status,
+// that the record is left untouched unless counted, and the dialogs shown.
+template <class Counter, class Record>
+Record expectCount(const std::string& path, int status, const Texts& dialogs = {}) {
+    RecordingDisplay display;
+    Record result = sentinel<Record>();
+    EXPECT_EQ(Counter(display).fiCalcFile(path, result), status) << path;
+    EXPECT_EQ(isSentinel(result), status != kCounted) << path;
+    EXPECT_EQ(display.messages, dialogs) << path;
+    return result;
+}
+
+// A language for exercising the frame itself: it takes files ending in ".t";
+// the extension "boom" makes its type check fail, a line "boom" its line
+// rules, and a line "oom" runs out of memory.
+struct FailingLanguage {
+    using Record = CountResult;
+    struct Rules {
+        void start(int) {}
+        LineVerdict classify(std::string_view line) {
+            if (line == "boom") throw Exception("line rules failed");
+            if (line == "oom") throw std::bad_alloc();
+            return {line.empty() ? LineClass::Blank : LineClass::Code};
+        }
+    };
+    static int fileKind(std::string_view extension) {
+        if (extension == "boom") throw Exception("type check failed");
+        return extension == "t" ? 0 : -1;
+    }
+    static constexpr FailureSite kCalcFileSite{"Failing::fiCalcFile", 1};
+    static constexpr FailureSite kExcCalcSite{"Failing::fiExcCalc", 2};
+    static constexpr FailureSite kTypeCheckSite{"Failing::fiChkType", 3};
+};
+using FailingCounter = CountingFrame<FailingLanguage>;
+
+TEST(CounterFailures, AFailingTypeCheckShowsOnlyItsOwnDialogAndRefusesThePath) {
+    const Texts typeCheckDialog{dialog("type check failed", "Failing::fiChkType", 3)};
+    expectCount<FailingCounter, CountResult>("x.boom", kNotOfLanguage, typeCheckDialog);
+    RecordingDisplay display;
+    EXPECT_EQ(FailingCounter(display).fiChkType("x.boom"), kFailureShown);
+    EXPECT_EQ(display.messages, typeCheckDialog);
+}
+
+TEST(CounterFailures, AFailureWhileCountingShowsTheCountDialogAndCopiesNothing) {
+    TempDir dir;
+    expectCount<FailingCounter, CountResult>(dir.write("a.t", "x\n\nx\nboom\nx\n"), kFailureShown,
+                                             {dialog("line rules failed", "Failing::fiExcCalc", 2)});
+    expectCount<FailingCounter, CountResult>(dir.write("b.t", "x\noom\n"), kFailureShown,
+                                             {dialog("Out of memory", "Failing::fiExcCalc", 2)});
+    // The same counter counts the next file from zero.
+    RecordingDisplay display;
+    FailingCounter counter(display);
+    EXPECT_EQ(counter.fiExcCalc(dir.at("a.t")), kFailureShown);
+    CountResult result{};
+    EXPECT_EQ(counter.fiCalcFile(dir.write("c.t", "x\n\n"), result), kCounted);
+    EXPECT_EQ(testing::countsOf(result), (testing::Counts{2, 0, 1, 1, 2}));
+}
+
+TEST(CounterFailures, AMissingFileShowsEachCountersCountDialog) {
+    TempDir dir;
+    auto missing = [&](const char* name, const char* label, int line) {
+        return Texts{dialog("Cannot open file \"" + dir.at(name) + "\": No such file or directory", label, line)};
+    };
+    expectCount<mVCCalc_c, CountResult>(dir.at("a.c"), kFailureShown, missing("a.c", "mVCCalc_c::fiExcCalc", 159));
+    expectCount<mSQLCalc_c, CountResult>(dir.at("a.sql"), kFailureShown,
+                                         missing("a.sql", "mSQLCalc_c::fiExcCalc", 159));
+    expectCount<mVBCalc_c, VBCountResult>(dir.at("a.frm"), kFailureShown,
+                                          missing("a.frm", "mVBCalc_c::fiExcCalc", 139));
+    expectCount<mHTMLCalc_c, CountResult>(dir.at("a.htm"), kFailureShown,
+                                          missing("a.htm", "mHTMLCalc_c::fiExcCalc", 209));
+    expectCount<mCOBOLCalc_c, COBOLCountResult>(dir.at("a.cob"), kFailureShown,
+                                                missing("a.cob", "mCOBOLCalc_c::fiExcCalc", 242));
+    // A refused path is not even opened: no dialog.
+    expectCount<mVBCalc_c, VBCountResult>(dir.at("a.txt"), kNotOfLanguage);
+    expectCount<mCOBOLCalc_c, COBOLCountResult>(dir.at("a.txt"), kNotOfLanguage);
+}
+
+TEST(CounterFailures, TheOtherOperationsNameTheirOwnLabelAndLine) {
+    const std::tuple<FailureSite, const char*, int> cases[] = {
+        {CFamilyLanguage::kCalcFileSite, "mVCCalc_c::fiExcCalc", 42},
+        {CFamilyLanguage::kTypeCheckSite, "mVCCalc_c::fiChkType", 212},
+        {SQLLanguage::kCalcFileSite, "mSQLCalc_c::fiExcCalc", 42},
+        {SQLLanguage::kTypeCheckSite, "mSQLCalc_c::fiChkType", 196},
+        {VBLanguage::kCalcFileSite, "mVBCalc_c::fiExcCalc", 43},
+        {VBLanguage::kTypeCheckSite, "mVBCalc_c::fiGetType", 196},
+        {HTMLLanguage::kCalcFileSite, "mHTMLCalc_c::fiExcCalc", 41},
+        {HTMLLanguage::kTypeCheckSite, "mHTMLCalc_c::fiChkType", 262},
+        {COBOLLanguage::kCalcFileSite, "mCOBOLCalc_c::fiExcCalc", 41},
+        {COBOLLanguage::kTypeCheckSite, "mCOBOLCalc_c::fiChkType", 279},
+    };
+    for (const auto& [site, label, line] : cases) {
+        EXPECT_EQ(counterFailureText("Disk error", site), dialog("Disk error", label, line));
+    }
+}
+
+TEST(CounterFailures, PathsThatAreNoReadableFile) {
+    TempDir dir;
+    const std::string folder = dir.mkdir("folder.c");
+    const std::string regular = dir.write("plain.c", "int x;\n");
+    std::filesystem::create_symlink(dir.at("nowhere.c"), dir.at("dangling.c"));
+    std::filesystem::create_symlink(dir.at("loop2.c"), dir.at("loop1.c"));
+    std::filesystem::create_symlink(dir.at("loop1.c"), dir.at("loop2.c"));
+    std::filesystem::create_symlink(regular, dir.at("link.c"));
+    ASSERT_EQ(::mkfifo(dir.at("pipe.c").c_str(), 0644), 0);  // without a writer: must not block
+    const std::pair<std::string, std::string> cases[] = {
+        {folder, "Cannot read file \"" + folder + "\": Is a directory"},
+        {dir.at("dangling.c"), "Cannot open file \"" + dir.at("dangling.c") + "\": No such file or directory"},
+        {dir.at("loop1.c"), "Cannot open file \"" + dir.at("loop1.c") + "\": Too many levels of symbolic links"},
+        {dir.at("pipe.c"), "Cannot read file \"" + dir.at("pipe.c") + "\": it is not a regular file"},
+        {regular + "/inner.c", "Cannot open file \"" + regular + "/inner.c\": Not a directory"},
+    };
+    for (const auto& [path, message] : cases) {
+        expectCount<mVCCalc_c, CountResult>(path, kFailureShown, {dialog(message, "mVCCalc_c::fiExcCalc", 159)});
+    }
+    // A link to a regular file is counted through the link.
+    EXPECT_EQ(testing::countsOf(expectCount<mVCCalc_c, CountResult>(dir.at("link.c"), kCounted)),
+              (testing::Counts{1, 0, 0, 1, 1}));
+}
+
+TEST(TypeChecks, TheLastDotOfTheWholePathDecidesInAnyLetterCase) {
+    RecordingDisplay display;
+    mVCCalc_c c(display);
+    mSQLCalc_c sql(display);
+    mHTMLCalc_c html(display);
+    mCOBOLCalc_c cobol(display);
+    const struct {
+        std::function<int(const std::string&)> check;
+        Texts accepted, refused;
+    } cases[] = {
+        {[&](const std::string& p) { return c.fiChkType(p); },
+         {"DEFS.H", "Main.Java", "x.Cpp", "x.PC", "src.old/a.c", "a.java"},
+         {"x.hpp", "x.cc", "x.c~", "x.cxx", "x.jav", "Makefile", "src.old/README", "x.", "a.c/"}},
+        {[&](const std::string& p) { return sql.fiChkType(p); },
+         {"a.sql", "B.SQL", "c.Sql"},
+         {"a.ddl", "a.pls", "a.sql~", "a.sql.bak", "sql", "db.sql/README"}},
+        {[&](const std::string& p) { return html.fiChkType(p); },
+         {"a.htm", "INDEX.HTML", "x.asp", "x.js", "x.Jsp"},
+         {"a.shtml", "a.php", "a.css", "html", "x.", "www.html/index"}},
+        {[&](const std::string& p) { return cobol.fiChkType(p); },
+         {"PROG.COB", "a.cob"},
+         {"prog.cbl", "PROG", "src.cob/PROG", "a.cob.bak"}},
+    };
+    for (const auto& language : cases) {
+        for (const std::string& path : language.accepted) EXPECT_EQ(language.check(path), kCounted) << path;
+        for (const std::string& path : language.refused) EXPECT_EQ(language.check(path), kNotOfLanguage) << path;
+    }
+    // The VB check also tells the kind of file.
+    const std::pair<const char*, std::int32_t> vbCases[] = {
+        {"M.BAS", kVBModule}, {"c.cls", kVBModule}, {"F.Frm", kVBForm}, {"v1.2/d.DSR", kVBForm},
+        {"p.vbp", kVBNoFile}, {"t.txt", kVBNoFile}, {"bas", kVBNoFile}, {"x.", kVBNoFile},
+        {"f.frm/README", kVBNoFile},
+    };
+    mVBCalc_c vb(display);
+    for (const auto& [path, kind] : vbCases) {
+        VBCountResult scratch{};
+        scratch.iFileType = 7;
+        EXPECT_EQ(vb.fiGetType(path, scratch), kind == kVBNoFile ? kNotOfLanguage : kCounted) << path;
+        EXPECT_EQ(scratch.iFileType, kind) << path;
+    }
+    EXPECT_TRUE(display.messages.empty());
+}
+
+TEST(Totals, ACountWithoutStepsHasStatusZeroAndRatioZero) {
+    testing::expectFileCounts<mVCCalc_c>("e.c", {{"", {0, 0, 0, 0, 0}}});
+    testing::expectFileCounts<mSQLCalc_c>("e.sql", {{"", {0, 0, 0, 0, 0}}});
+    testing::expectFileCounts<mHTMLCalc_c>("e.htm", {{"", {0, 0, 0, 0, 0}}});
+    testing::expectFileCounts<mVBCalc_c>("e.bas", {{"", {kVBModule, 0, 0, 0, 0, 0, 0}}});
+    testing::expectFileCounts<mVBCalc_c>(
+        "f.frm", {{"VERSION 5.00\nBegin VB.Form F\n\n' x\nEnd\n", {kVBForm, 5, 0, 0, 0, 0, 5}}});
+    testing::expectFileCounts<mCOBOLCalc_c>(
+        "d.cob", {{"      D    DISPLAY X.\n      -    'LITERAL'.\n", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0}}});
+}
+
+TEST(Totals, TheRatioDividesFirstAndMultipliesBy100After) {
+    TempDir dir;
+    // Each of these differs in its last bit from the ratio multiplied first.
+    EXPECT_EQ((expectCount<mVCCalc_c, CountResult>(dir.write("a.c", "// c\nx\ny\n"), kCounted).dCommentRate),
+              (1.0 / 3.0) * 100.0);
+    EXPECT_EQ((expectCount<mVBCalc_c, VBCountResult>(dir.write("a.bas", "'\na\nb\nc\nd\ne\nf\n"), kCounted)
+                   .dCommentRate),
+              (1.0 / 7.0) * 100.0);
+    EXPECT_EQ((expectCount<mCOBOLCalc_c, COBOLCountResult>(dir.write("a.cob", "      *\n       A\n       B\n"),
+                                                           kCounted)
+                   .dCommentRate),
+              (1.0 / 3.0) * 100.0);
+}
+
+}  // namespace
+}  // namespace stepcount
