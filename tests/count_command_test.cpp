@@ -16,21 +16,8 @@ namespace stepcount {
 namespace {
 
 using testing::readFile;
+using testing::RecordingFrontEnd;
 using testing::TempDir;
-
-class RecordingFrontEnd : public RunFrontEnd {
-public:
-    void showMessage(std::string_view text) override { events.push_back("dialog: " + std::string(text)); }
-    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override {
-        events.push_back((kind == MessageKind::Failure ? "failure: " : "info: ") + std::string(text));
-        captions.emplace_back(caption);
-    }
-    void showBusy() override { events.emplace_back("busy shown"); }
-    void hideBusy() override { events.emplace_back("busy hidden"); }
-
-    std::vector<std::string> events;
-    std::vector<std::string> captions;
-};
 
 // Remembers the names of the files that were counted.
 class CountedNames : public WalkObserver {

@@ -24,6 +24,7 @@ namespace stepcount {
 namespace {
 
 using testing::readFile;
+using testing::RecordingFrontEnd;
 using testing::TempDir;
 
 // The eleven columns every header starts with, in CP932 bytes.
@@ -74,22 +75,6 @@ const std::string kOneLine = "x;\n";
 std::string oneLineRow(const std::string& folder, const std::string& name) {
     return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
 }
-
-// Records what a run shows, in order: the busy indication, counters' error
-// dialogs and message boxes (with their captions).
-class RecordingFrontEnd : public RunFrontEnd {
-public:
-    void showMessage(std::string_view text) override { events.push_back("dialog: " + std::string(text)); }
-    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override {
-        events.push_back((kind == MessageKind::Failure ? "failure: " : "info: ") + std::string(text));
-        captions.emplace_back(caption);
-    }
-    void showBusy() override { events.emplace_back("busy shown"); }
-    void hideBusy() override { events.emplace_back("busy hidden"); }
-
-    std::vector<std::string> events;
-    std::vector<std::string> captions;
-};
 
 class CountRunTest : public ::testing::Test {
 protected:

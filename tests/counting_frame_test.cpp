@@ -120,24 +120,6 @@ TEST(CounterFailures, AMissingFileShowsEachCountersCountDialog) {
     expectCount<mCOBOLCalc_c, COBOLCountResult>(dir.at("a.txt"), kNotOfLanguage);
 }
 
-TEST(CounterFailures, TheOtherOperationsNameTheirOwnLabelAndLine) {
-    const std::tuple<FailureSite, const char*, int> cases[] = {
-        {CFamilyLanguage::kCalcFileSite, "mVCCalc_c::fiExcCalc", 42},
-        {CFamilyLanguage::kTypeCheckSite, "mVCCalc_c::fiChkType", 212},
-        {SQLLanguage::kCalcFileSite, "mSQLCalc_c::fiExcCalc", 42},
-        {SQLLanguage::kTypeCheckSite, "mSQLCalc_c::fiChkType", 196},
-        {VBLanguage::kCalcFileSite, "mVBCalc_c::fiExcCalc", 43},
-        {VBLanguage::kTypeCheckSite, "mVBCalc_c::fiGetType", 196},
-        {HTMLLanguage::kCalcFileSite, "mHTMLCalc_c::fiExcCalc", 41},
-        {HTMLLanguage::kTypeCheckSite, "mHTMLCalc_c::fiChkType", 262},
-        {COBOLLanguage::kCalcFileSite, "mCOBOLCalc_c::fiExcCalc", 41},
-        {COBOLLanguage::kTypeCheckSite, "mCOBOLCalc_c::fiChkType", 279},
-    };
-    for (const auto& [site, label, line] : cases) {
-        EXPECT_EQ(counterFailureText("Disk error", site), dialog("Disk error", label, line));
-    }
-}
-
 TEST(CounterFailures, PathsThatAreNoReadableFile) {
     TempDir dir;
     const std::string folder = dir.mkdir("folder.c");

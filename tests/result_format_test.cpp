@@ -1,5 +1,4 @@
-// The pieces of the result file: the rows of every layout, the ratio's
-// format, and the result file's path.
+// The ratio's format and the result file's path.
 #include <string>
 #include <tuple>
 #include <vector>
@@ -11,46 +10,6 @@
 
 namespace stepcount {
 namespace {
-
-struct RowCase {
-    ResultLayout layout;
-    FileCount count;
-    std::string row;   // what follows "/f,n.x,"
-};
-
-TEST(ResultFormatTest, FileRowsOfEveryLayout) {
-    const std::string date = "2020/09/13 12:26:40";
-    const CountResult plain{7, 1, 2, 4, 7, 300.0 / 7.0};
-    const VBCountResult vb{2, 20, 2, 3, 4, 9, 11, 500.0 / 9.0};
-    const COBOLCountResult cobol{10, 2, 3, 4, 1, 7, 600.0 / 7.0, 5, 6, 8, 9};
-    const std::string nine = ",,,,,,,,,";
-    const std::string twelve = ",,,,,,,,,,,,";
-    const std::vector<RowCase> cases = {
-        {ResultLayout::Standard, plain, "File,123," + date + ",7,1,2,4,7,42.9"},
-        {ResultLayout::MultiLanguage, plain, "File,123," + date + ",7,1,2,4,7,42.9,"},
-        {ResultLayout::VB, vb, "File,123," + date + ",20,2,3,4,9,55.6,11"},
-        {ResultLayout::MultiLanguage, vb, "File,123," + date + ",20,2,3,4,9,55.6,11"},
-        {ResultLayout::COBOL, cobol, "File,123," + date + ",10,2,4,1,7,85.7,3,5,6,8,9"},
-        {ResultLayout::Standard, FileCount{}, "File" + nine},
-        {ResultLayout::VB, FileCount{}, "File" + nine},
-        {ResultLayout::MultiLanguage, FileCount{}, "File" + nine},
-        {ResultLayout::COBOL, FileCount{}, "File" + twelve},
-    };
-    for (const RowCase& c : cases) {
-        std::string row;
-        appendFileRow(row, c.layout, "/f", "n.x", 123, date, c.count);
-        EXPECT_EQ(row, "/f,n.x," + c.row + "\r\n") << static_cast<int>(c.layout);
-    }
-    for (const ResultLayout layout :
-         {ResultLayout::Standard, ResultLayout::VB, ResultLayout::MultiLanguage}) {
-        std::string row;
-        appendFolderRow(row, layout, "/f", "sub");
-        EXPECT_EQ(row, "/f,sub,Directory" + nine + "\r\n");
-    }
-    std::string row;
-    appendFolderRow(row, ResultLayout::COBOL, "/f", "sub");
-    EXPECT_EQ(row, "/f,sub,Directory" + twelve + "\r\n");
-}
 
 TEST(ResultFormatTest, RatioHasOneDecimalRoundedAsPrintfDoes) {
     const std::vector<std::pair<double, std::string>> cases = {

@@ -16,26 +16,32 @@
 
 #include "counters/count_result.h"
 #include "counters/line_class.h"
-#include "platform/message_display.h"
+#include "runs/run_front_end.h"
 
 namespace stepcount::testing {
 
-class RecordingDisplay : public MessageDisplay {
+// Records what a counter or a run shows: the counters' error dialogs in
+// `messages`, and everything in order in `events` ("busy shown",
+// "busy hidden", "dialog: <text>", "info: <text>", "failure: <text>"), with
+// the captions of the message boxes in `captions`.
+class RecordingFrontEnd : public RunFrontEnd {
 public:
-    struct Box {
-        std::string text;
-        std::string caption;
-        MessageKind kind;
-    };
-
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override {
-        boxes.push_back(Box{std::string(text), std::string(caption), kind});
+    void showMessage(std::string_view text) override {
+        messages.emplace_back(text);
+        events.push_back("dialog: " + std::string(text));
     }
+    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override {
+        events.push_back((kind == MessageKind::Failure ? "failure: " : "info: ") + std::string(text));
+        captions.emplace_back(caption);
+    }
+    void showBusy() override { events.emplace_back("busy shown"); }
+    void hideBusy() override { events.emplace_back("busy hidden"); }
 
-    std::vector<std::string> messages;  // counters' error dialogs
-    std::vector<Box> boxes;             // message boxes
+    std::vector<std::string> messages;
+    std::vector<std::string> events;
+    std::vector<std::string> captions;
 };
+using RecordingDisplay = RecordingFrontEnd;
 
 // A fresh folder under the system's temporary folder, removed with its
 // content when the object goes.
