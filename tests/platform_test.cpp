@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
+
 #include <algorithm>
 #include <vector>
 
@@ -74,6 +76,26 @@ TEST(ProgressLine, KeepsTheTailOfALongFolderPath) {
     EXPECT_EQ(cli::fitToColumns("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE6\x96\x87", 7),
               "...\xE8\xAA\x9E\xE6\x96\x87");
     EXPECT_EQ(cli::fitToColumns("abcdef", 2), "..");
+}
+
+TEST(ProgressLine, DrawsCountsAndFolderThenClearsOnlyWhenEnabled) {
+    for (const bool enabled : {true, false}) {
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        std::FILE* stream = ::open_memstream(&buffer, &size);
+        cli::ProgressLine progress(stream, enabled);
+        progress.onFolder("src", "sub");
+        progress.onFile("src/sub\n", "a.c", FileFacts{}, FileCount{});  // drawn later, at most 4 a second
+        progress.clear();
+        progress.onFile("src/sub\n", "b.c", FileFacts{}, CountResult{});
+        progress.clear();
+        std::fclose(stream);
+        const std::string written(buffer, size);
+        std::free(buffer);
+        EXPECT_EQ(written, enabled ? "\r0 files, 1 folders: src\x1b[K\r\x1b[K"
+                                     "\r2 files, 1 folders: src/sub?\x1b[K\r\x1b[K"
+                                   : "");
+    }
 }
 
 }  // namespace
