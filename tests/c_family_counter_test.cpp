@@ -12,13 +12,8 @@ namespace stepcount {
 namespace {
 
 using namespace std::string_literals;
+using testing::LinesCase;
 constexpr LineClass B = LineClass::Blank, C = LineClass::Comment, S = LineClass::Code;
-
-struct LinesCase {
-    const char* what;
-    std::vector<std::string> lines;
-    std::vector<LineClass> classes;
-};
 
 void expectClasses(std::string_view marker, const std::vector<LinesCase>& cases) {
     for (const LinesCase& c : cases) {

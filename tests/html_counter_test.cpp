@@ -12,13 +12,8 @@ namespace stepcount {
 namespace {
 
 using namespace std::string_literals;
+using testing::LinesCase;
 constexpr LineClass B = LineClass::Blank, C = LineClass::Comment, S = LineClass::Code;
-
-struct LinesCase {
-    const char* what;
-    std::vector<std::string> lines;
-    std::vector<LineClass> classes;
-};
 
 TEST(HTMLRules, FirstDecidingByte) {
     const LinesCase cases[] = {

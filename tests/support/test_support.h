@@ -92,6 +92,13 @@ std::vector<LineClass> classesOf(Rules rules, const std::vector<std::string>& li
     return classes;
 }
 
+// Lines of one file and the classes their rules give them.
+struct LinesCase {
+    const char* what;
+    std::vector<std::string> lines;
+    std::vector<LineClass> classes;
+};
+
 // A record's counts in the order of its fields, the ratio left out; a VB
 // record's file kind first.
 using Counts = std::vector<std::int64_t>;
