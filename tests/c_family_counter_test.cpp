@@ -16,9 +16,7 @@ using testing::LinesCase;
 constexpr LineClass B = LineClass::Blank, C = LineClass::Comment, S = LineClass::Code;
 
 void expectClasses(std::string_view marker, const std::vector<LinesCase>& cases) {
-    for (const LinesCase& c : cases) {
-        EXPECT_EQ(testing::classesOf(CFamilyLineRules(marker), c.lines), c.classes) << c.what;
-    }
+    testing::expectClasses(CFamilyLineRules(marker), cases);
 }
 
 TEST(CFamilyRules, C) {

@@ -25,7 +25,7 @@ TEST(HTMLRules, FirstDecidingByte) {
           "\xdf" "a", "\0x"s, "\0"s},
          {S, S, S, S, S, B, B, S, S, B}},
     };
-    for (const LinesCase& c : cases) EXPECT_EQ(testing::classesOf(HTMLLineRules(), c.lines), c.classes) << c.what;
+    testing::expectClasses(HTMLLineRules(), cases);
 }
 
 TEST(HTMLRules, CommentBlocks) {
@@ -42,7 +42,7 @@ TEST(HTMLRules, CommentBlocks) {
          {C, S, C, S, C, S, S, S, C, B, C, C, S}},
         {"/* together with <!-- counts once", {"/* <!-- x", "y */", "z"}, {C, C, S}},
     };
-    for (const LinesCase& c : cases) EXPECT_EQ(testing::classesOf(HTMLLineRules(), c.lines), c.classes) << c.what;
+    testing::expectClasses(HTMLLineRules(), cases);
 }
 
 TEST(HTMLRules, Scripts) {
@@ -62,7 +62,7 @@ TEST(HTMLRules, Scripts) {
         {"a script tag beginning the line does not hide a /* after it",
          {"<script>/* x", "y */"}, {S, S}},
     };
-    for (const LinesCase& c : cases) EXPECT_EQ(testing::classesOf(HTMLLineRules(), c.lines), c.classes) << c.what;
+    testing::expectClasses(HTMLLineRules(), cases);
 }
 
 TEST(HTMLCounter, CountsWholeFiles) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -98,6 +99,12 @@ struct LinesCase {
     std::vector<std::string> lines;
     std::vector<LineClass> classes;
 };
+
+// Checks each case, every case a file of its own under a copy of `rules`.
+template <class Rules>
+void expectClasses(const Rules& rules, std::span<const LinesCase> cases) {
+    for (const LinesCase& c : cases) EXPECT_EQ(classesOf(rules, c.lines), c.classes) << c.what;
+}
 
 // A record's counts in the order of its fields, the ratio left out; a VB
 // record's file kind first.
