@@ -1,13 +1,17 @@
 #!/bin/sh
 # Builds stepcount when needed and runs it with the given arguments.
-# Without arguments it counts the bundled sample sources (samples/) into a
-# result file in the build folder and shows it.
+# Without arguments it opens the window when a display is available, and
+# otherwise counts the bundled sample sources (samples/) into a result file
+# in the build folder and shows it.
 set -eu
 root=$(cd "$(dirname "$0")" && pwd)
 build=${STEPCOUNT_BUILD_DIR:-$root/build}
 "$root/tools/setup.sh"
 if [ $# -gt 0 ]; then
     exec "$build/stepcount" "$@"
+fi
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$build/stepcount-gui"
 fi
 
 result="$build/samples-LocResult.csv"

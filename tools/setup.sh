@@ -7,7 +7,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${STEPCOUNT_BUILD_DIR:-$root/build}
 
-packages="g++ cmake make libgtest-dev"
+# The window needs Qt 6 Widgets and a Japanese Gothic font for its texts.
+packages="g++ cmake make libgtest-dev qt6-base-dev fonts-ipafont-gothic"
 missing=""
 for package in $packages; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

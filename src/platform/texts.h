@@ -49,3 +49,25 @@ inline constexpr std::string_view kDirectoryWord = "Directory";
 inline constexpr std::string_view kFileWord = "File";
 
 }  // namespace stepcount::texts
+
+namespace stepcount::texts {
+
+// The window's progress display while a run goes on ("%1" and so on are
+// filled in by the window).
+inline constexpr std::string_view kProgressCounts = "ファイル: %1\nフォルダ: %2";
+inline constexpr std::string_view kProgressFolder = "\n\n処理中のフォルダ:\n%1";
+
+// Captions of the window's controls.
+inline constexpr std::string_view kLanguageHeading = "言語";
+inline constexpr std::string_view kVBLanguage = "VB,VBA";
+inline constexpr std::string_view kVCLanguage = "C,C++,Pro*C,JAVA";
+inline constexpr std::string_view kSQLLanguage = "SQL";
+inline constexpr std::string_view kHTMLLanguage = "HTML,ASP,JSP";
+inline constexpr std::string_view kCOBOLLanguage = "COBOL";
+inline constexpr std::string_view kMultiLanguageChoice = "複数言語";
+inline constexpr std::string_view kCountFolderHeading = "カウント対象フォルダ";
+inline constexpr std::string_view kResultFileNameHeading = "計数結果保存ファイル名";
+inline constexpr std::string_view kSaveFolderHeading = "計数結果保存先フォルダ";
+inline constexpr std::string_view kCountButton = "計数実行";
+
+}  // namespace stepcount::texts

@@ -1,0 +1,86 @@
+// The window as the front end of a run. The run executes on a worker thread
+// so that the window keeps repainting; everything it asks of the window
+// (the busy panel, a message box, a counter's error dialog) is carried out
+// on the window's thread while the run waits, so a dialog holds the run until
+// it is closed. Progress is posted to the window without holding the run.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "runs/run_front_end.h"
+#include "runs/run_summary.h"
+
+namespace stepcount::gui {
+
+// Message boxes of the window: modal, one OK button, no icon.
+class DialogDisplay : public MessageDisplay {
+public:
+    explicit DialogDisplay(QWidget* parent) : parent_(parent) {}
+    void showMessage(std::string_view text) override;
+    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override;
+
+private:
+    QWidget* parent_;
+};
+
+class WindowFrontEnd : public RunFrontEnd {
+public:
+    // `window` is the object whose thread shows things; `dialogs` shows the
+    // messages; `busyPanel` is shown for the whole run.
+    WindowFrontEnd(QObject* window, MessageDisplay& dialogs, QWidget* busyPanel)
+        : window_(window), dialogs_(dialogs), busyPanel_(busyPanel) {}
+
+    void showMessage(std::string_view text) override;
+    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override;
+    void showBusy() override;
+    void hideBusy() override;
+
+private:
+    // Runs `action` on the window's thread and returns when it is done.
+    void onWindowThread(const std::function<void()>& action);
+
+    QObject* window_;
+    MessageDisplay& dialogs_;
+    QWidget* busyPanel_;
+};
+
+// What the window shows of a run in progress.
+struct ProgressFigures {
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::string currentFolder;
+};
+
+// Tallies the walk and hands the figures to `show` on the window's thread,
+// at most every `interval`, and once more at `finish`.
+class WindowProgress : public WalkObserver {
+public:
+    using Show = std::function<void(const ProgressFigures&)>;
+    WindowProgress(QObject* window, Show show,
+                   std::chrono::milliseconds interval = std::chrono::milliseconds(100))
+        : window_(window), show_(std::move(show)), interval_(interval) {}
+
+    void onFolder(std::string_view folder, std::string_view name) override;
+    void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
+                const FileCount& count) override;
+    // Shows the last figures.
+    void finish();
+
+private:
+    void post(bool now);
+
+    QPointer<QObject> window_;
+    Show show_;
+    std::chrono::milliseconds interval_;
+    std::chrono::steady_clock::time_point lastShown_{};
+    RunSummary tallies_;
+    std::string currentFolder_;
+};
+
+}  // namespace stepcount::gui
