@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the build needs when they are missing, then
 # configures and builds everything into build/ (or $STEPCOUNT_BUILD_DIR).
-# Quiet on success apart from the build's own output.
+# Arguments are passed on to CMake's configure step (tools/sanitize.sh gives
+# -DSTEPCOUNT_SANITIZE=ON). Quiet on success apart from the build's own output.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,5 +26,5 @@ if [ -n "$missing" ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 cmake --build "$build" --parallel "$jobs" >&2
