@@ -249,6 +249,7 @@ void TobjFRMMain::objBtnExcClick() {
         const CountSettings settings = currentSettings();
         progress_ = std::make_unique<WindowProgress>(
             this, [this](const ProgressFigures& figures) { showProgress(figures); });
+        frontEnd_->setProgress(progress_.get());
         lblProgress->clear();
         objBtnExc->setEnabled(false);
         worker_ = std::thread([this, settings] {
@@ -272,11 +273,8 @@ void TobjFRMMain::objBtnExcClick() {
 void TobjFRMMain::finishRun(CountOutcome outcome, const std::string& failure) {
     if (worker_.joinable()) worker_.join();
     lastOutcome_ = outcome;
-    if (outcome != CountOutcome::SettingsRefused && progress_ != nullptr) {
-        progress_->finish();
-    } else {
-        lblProgress->clear();
-    }
+    frontEnd_->setProgress(nullptr);
+    if (outcome == CountOutcome::SettingsRefused) lblProgress->clear();
     objBtnExc->setEnabled(true);
     if (!failure.empty()) showFailure(failure);
     emit runFinished();
@@ -287,7 +285,7 @@ void TobjFRMMain::showProgress(const ProgressFigures& figures) {
     QString text = qtext(texts::kProgressCounts)
                        .arg(QLocale().toString(static_cast<qulonglong>(figures.files)),
                             QLocale().toString(static_cast<qulonglong>(figures.folders)));
-    if (runInProgress() && !figures.currentFolder.empty()) {
+    if (!figures.finished && !figures.currentFolder.empty()) {
         text += qtext(texts::kProgressFolder).arg(wrappablePath(figures.currentFolder));
     }
     lblProgress->setText(text);

@@ -1,6 +1,8 @@
 #include "gui/window_front_end.h"
 
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QMetaObject>
 #include <QThread>
 
@@ -12,6 +14,7 @@ void showBox(QWidget* parent, std::string_view text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption,
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 
@@ -53,6 +56,7 @@ void WindowFrontEnd::showBusy() {
 }
 
 void WindowFrontEnd::hideBusy() {
+    if (progress_ != nullptr) progress_->finish();
     onWindowThread([this] { busyPanel_->setVisible(false); });
 }
 
@@ -71,12 +75,12 @@ void WindowProgress::onFile(std::string_view folder, std::string_view name, cons
 
 void WindowProgress::finish() { post(true); }
 
-void WindowProgress::post(bool now) {
+void WindowProgress::post(bool finished) {
     const auto time = std::chrono::steady_clock::now();
-    if (!now && time - lastShown_ < interval_) return;
+    if (!finished && time - lastShown_ < interval_) return;
     lastShown_ = time;
     ProgressFigures figures{tallies_.filesCounted + tallies_.filesNotCounted, tallies_.folders,
-                            currentFolder_};
+                            currentFolder_, finished};
     if (window_ == nullptr) return;
     QMetaObject::invokeMethod(
         window_, [show = show_, figures = std::move(figures)] { show(figures); },

@@ -41,6 +41,10 @@ public:
     void showBusy() override;
     void hideBusy() override;
 
+    // The progress of the run under way, brought up to date when the walk
+    // is over.
+    void setProgress(class WindowProgress* progress) { progress_ = progress; }
+
 private:
     // Runs `action` on the window's thread and returns when it is done.
     void onWindowThread(const std::function<void()>& action);
@@ -48,6 +52,7 @@ private:
     QObject* window_;
     MessageDisplay& dialogs_;
     QWidget* busyPanel_;
+    WindowProgress* progress_ = nullptr;
 };
 
 // What the window shows of a run in progress.
@@ -55,6 +60,7 @@ struct ProgressFigures {
     std::uint64_t files = 0;
     std::uint64_t folders = 0;
     std::string currentFolder;
+    bool finished = false;   // the walk is over
 };
 
 // Tallies the walk and hands the figures to `show` on the window's thread,
@@ -69,11 +75,11 @@ public:
     void onFolder(std::string_view folder, std::string_view name) override;
     void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
                 const FileCount& count) override;
-    // Shows the last figures.
+    // Shows the final figures.
     void finish();
 
 private:
-    void post(bool now);
+    void post(bool finished);
 
     QPointer<QObject> window_;
     Show show_;

@@ -28,15 +28,20 @@ using testing::TempDir;
 
 const std::string kCaption = "ステップ数カウントツール Ver.1.02";
 
-// Records the window's messages; `onDialog` runs while a counter's error
-// dialog would be open, holding the run.
+// Records the window's messages; `onDialog` and `onMessageBox` run while a
+// counter's error dialog or a message box would be open.
 class RecordingDialogs : public testing::RecordingFrontEnd {
 public:
     void showMessage(std::string_view text) override {
         RecordingFrontEnd::showMessage(text);
         if (onDialog) onDialog();
     }
+    void showMessageBox(std::string_view text, std::string_view caption, MessageKind kind) override {
+        RecordingFrontEnd::showMessageBox(text, caption, kind);
+        if (onMessageBox) onMessageBox();
+    }
     std::function<void()> onDialog;
+    std::function<void()> onMessageBox;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -307,6 +312,13 @@ TEST_F(MainWindowTest, ACountFromTheButtonWritesWhatTheCommandLineWrites) {
     for (const char* box : {"chkbLang1", "chkbLang2", "chkbLang3", "chkbLang4"}) {
         button(box)->click();
     }
+    // When the completion message shows, the busy panel is gone and the
+    // progress shows the final figures.
+    std::vector<std::string> atMessage;
+    dialogs.onMessageBox = [&] {
+        atMessage.push_back(control<QLabel>("lblProgress")->text().toStdString());
+        EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
+    };
     count();
     EXPECT_EQ(window.lastOutcome(), CountOutcome::Completed);
     const std::string multi = readFile(out + "/gui.csv");
@@ -324,7 +336,8 @@ TEST_F(MainWindowTest, ACountFromTheButtonWritesWhatTheCommandLineWrites) {
               (std::vector<std::string>{"info: 計数完了しました。", "info: 計数完了しました。"}));
     EXPECT_EQ(dialogs.captions, std::vector<std::string>(2, kCaption));
     EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
-    EXPECT_EQ(control<QLabel>("lblProgress")->text().toStdString(), "ファイル: 6\nフォルダ: 1");
+    EXPECT_EQ(atMessage, (std::vector<std::string>{"ファイル: 6\nフォルダ: 1",
+                                                   "ファイル: 6\nフォルダ: 1"}));
 }
 
 TEST_F(MainWindowTest, ACounterDialogHoldsTheRunAndNoSecondRunStarts) {
