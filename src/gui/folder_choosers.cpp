@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "gui/window_front_end.h"
 #include "platform/directory.h"
 #include "platform/mounts.h"
 
@@ -48,6 +49,17 @@ std::vector<std::string> subfolders(const std::string& folder) {
         return inspectEntry(fd.get(), name).type != EntryType::Folder;
     });
     return names;
+}
+
+// Runs a handler of a user's action; a failure in it is shown and leaves the
+// window open.
+template <class Action>
+void guarded(QWidget* control, Action action) {
+    try {
+        action();
+    } catch (const std::exception& failure) {
+        showDialog(control, failure.what(), control->window()->windowTitle());
+    }
 }
 
 }  // namespace
@@ -103,12 +115,12 @@ void DirectoryListBox::setDirectory(const std::string& folder) {
         add(childPath(folder_, name), displayText(name), depth + 1, closedIcon);
     }
     setCurrentItem(current);
-    scrollToItem(current, QAbstractItemView::PositionAtTop);
+    scrollToItem(current);
     emit changed();
 }
 
 void DirectoryListBox::openEntry(QListWidgetItem* item) {
-    if (item != nullptr) setDirectory(pathOf(item));
+    if (item != nullptr) guarded(this, [&] { setDirectory(pathOf(item)); });
 }
 
 DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent) {
@@ -133,7 +145,9 @@ void DriveComboBox::setDrives(const std::vector<std::string>& drives) {
 void DriveComboBox::driveChosen(int index) {
     if (following_ || list_ == nullptr || index < 0) return;
     const QByteArray drive = itemData(index).toByteArray();
-    list_->setDirectory(std::string(drive.constData(), static_cast<std::size_t>(drive.size())));
+    guarded(this, [&] {
+        list_->setDirectory(std::string(drive.constData(), static_cast<std::size_t>(drive.size())));
+    });
 }
 
 // Shows the drive that holds the list's current folder: the longest mount

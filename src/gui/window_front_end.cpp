@@ -8,9 +8,7 @@
 
 
 namespace stepcount::gui {
-namespace {
-
-void showBox(QWidget* parent, std::string_view text, const QString& caption) {
+void showDialog(QWidget* parent, std::string_view text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption,
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok, parent);
@@ -18,14 +16,12 @@ void showBox(QWidget* parent, std::string_view text, const QString& caption) {
     box.exec();
 }
 
-}  // namespace
-
 void DialogDisplay::showMessage(std::string_view text) {
-    showBox(parent_, text, parent_ != nullptr ? parent_->windowTitle() : QString());
+    showDialog(parent_, text, parent_ != nullptr ? parent_->windowTitle() : QString());
 }
 
 void DialogDisplay::showMessageBox(std::string_view text, std::string_view caption, MessageKind) {
-    showBox(parent_, text, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    showDialog(parent_, text, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
 void WindowFrontEnd::onWindowThread(const std::function<void()>& action) {

@@ -18,6 +18,9 @@
 
 namespace stepcount::gui {
 
+// Shows `text` in a modal message box with one OK button and no icon.
+void showDialog(QWidget* parent, std::string_view text, const QString& caption);
+
 // Message boxes of the window: modal, one OK button, no icon.
 class DialogDisplay : public MessageDisplay {
 public:

@@ -238,6 +238,17 @@ TEST_F(MainWindowTest, AFolderChosenInOneListFillsOnlyItsOwnPanel) {
     savePicture("window-folders-chosen.png");
 }
 
+TEST_F(MainWindowTest, AFolderNameThatIsNotUtf8ReachesTheCountAsItsBytes) {
+    const std::string raw = dir.mkdir("caf\xE9");
+    DirectoryListBox* countList = list("objDirLB");
+    countList->setDirectory(dir.path().native());
+    ASSERT_EQ(countList->count() - countList->itemIndex(), 2);
+    countList->setCurrentRow(countList->count() - 1);
+    QTest::keyClick(countList, Qt::Key_Return);
+    EXPECT_EQ(panel("objPNL"), raw);
+    EXPECT_EQ(window.currentSettings().CountFolder, raw);
+}
+
 TEST_F(MainWindowTest, ADriveChangeMovesItsListAndFillsThePanel) {
     const std::string mounted = dir.mkdir("mnt");
     dir.mkdir("mnt/deep");
