@@ -1,59 +1,41 @@
 #!/bin/sh
-# Prints speed figures of stepcount: a tree of many small files, one large
-# file, and the same tree through other line counters when they are
-# installed (cloc, scc, tokei). Not part of the tests.
+# Speed and memory figures of stepcount beside the floor (a program that only
+# reads every file) and cloc, on a generated tree, a 2 GiB file and a file
+# that is one 512 MiB line. Not part of the tests.
 #
-#   bench/bench.sh [FILES]      FILES: files in the generated tree (default 200000)
+#   bench/bench.sh [FILES [RUNS]]   FILES: files in the tree (default 33000,
+#                                   about 310 MB); RUNS: runs per figure
+#                                   (default 5, the median is printed)
+#
+# Generated data goes to $BENCH_DIR (default /tmp/stepcount-bench, about
+# 3 GB) and is kept for the next run. Builds stepcount into $STEPCOUNT_BUILD_DIR
+# (default build/) and installs cloc, GNU time and python3 from Debian's
+# packages when missing.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${STEPCOUNT_BUILD_DIR:-$root/build}
-files=${1:-200000}
+files=${1:-33000}
+runs=${2:-5}
 work=${BENCH_DIR:-/tmp/stepcount-bench}
 
-"$root/tools/setup.sh" 2>/dev/null
-bin="$build/stepcount"
+"$root/tools/setup.sh" >/dev/null
+missing=""
+command -v cloc >/dev/null 2>&1 || missing="$missing cloc"
+[ -x /usr/bin/time ] || missing="$missing time"
+command -v python3 >/dev/null 2>&1 || missing="$missing python3"
+if [ -n "$missing" ]; then
+    echo "Installing Debian packages:$missing" >&2
+    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    $sudo apt-get install -y -qq --no-install-recommends $missing >&2
+fi
 
 mkdir -p "$work"
-tree="$work/tree-$files"
-if [ ! -d "$tree" ]; then
-    echo "Generating $files files under $tree ..."
-    python3 "$root/bench/make_tree.py" "$tree" "$files"
-fi
-big="$work/big/big.c"
-if [ ! -f "$big" ]; then
-    echo "Generating a 1 GiB C file ..."
-    mkdir -p "$work/big"
-    python3 "$root/bench/make_tree.py" --big "$big" 1024
+floor="$work/read_floor"
+if [ ! -x "$floor" ] || [ "$root/bench/read_floor.cpp" -nt "$floor" ]; then
+    g++ -std=c++20 -O2 -pthread -o "$floor" "$root/bench/read_floor.cpp"
 fi
 
-# Seconds and peak memory of a command, from GNU time when it is there.
-measure() {
-    label=$1; shift
-    if [ -x /usr/bin/time ]; then
-        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
-        read -r seconds kib < "$work/time.txt"
-    else
-        start=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; end=$(date +%s.%N)
-        seconds=$(echo "$end - $start" | bc); kib="?"
-    fi
-    printf '%-44s %8s s %10s KiB peak\n' "$label" "$seconds" "$kib"
-}
-
-sync
-cat "$big" > /dev/null   # warm the page cache
-find "$tree" -type f -exec cat {} + > /dev/null
-echo
-echo "Tree: $files files; large file: $(du -h "$big" | cut -f1)"
-rm -f "$work/result.csv"
-measure "stepcount -l c (tree)" "$bin" -q -l c -o "$work/result.csv" "$tree"
-rm -f "$work/result.csv"
-measure "stepcount -m vb,c,sql,html (tree)" "$bin" -q -m vb,c,sql,html -o "$work/result.csv" "$tree"
-rm -f "$work/result.csv"
-measure "stepcount -l c (1 GiB file)" "$bin" -q -l c -o "$work/result.csv" "$work/big"
-for other in cloc scc tokei; do
-    if command -v "$other" >/dev/null 2>&1; then
-        measure "$other (tree)" "$other" "$tree"
-        measure "$other (1 GiB file)" "$other" "$big"
-    fi
-done
-rm -f "$work/result.csv" "$work/time.txt"
+exec python3 "$root/bench/bench.py" "$build/stepcount" "$floor" "$work" "$files" "$runs"

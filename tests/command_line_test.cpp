@@ -99,6 +99,23 @@ TEST_F(CommandLineTest, CountsTheFolderIntoTheResultFile) {
                                     tree + "/sub,b.h,File,3," + date + ",1,0,0,1,1,0.0\r\n");
 }
 
+TEST_F(CommandLineTest, AnyJobCountPrintsAndWritesTheSame) {
+    std::vector<Ran> runs;
+    std::vector<std::string> written;
+    for (const char* jobs : {"-j1", "--jobs=3", "-j16"}) {
+        std::filesystem::remove(result);
+        runs.push_back(runStepcount({jobs, "-m", "vb,c,sql,html", "-o", result, tree}, "/"));
+        EXPECT_EQ(runs.back().status, 0) << jobs;
+        written.push_back(readFile(result));
+    }
+    EXPECT_TRUE(written[0].starts_with(header(ResultLayout::MultiLanguage) + tree + ",a.c,File,16,"));
+    for (std::size_t i = 1; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].out, runs[0].out);
+        EXPECT_EQ(runs[i].err, runs[0].err);
+        EXPECT_EQ(written[i], written[0]);
+    }
+}
+
 TEST_F(CommandLineTest, SeveralLanguagesGoToLocResultCsvInTheCurrentFolder) {
     const Ran ran = runStepcount({"--multi", "vb,C", "t"}, dir.path().string());
     EXPECT_EQ(ran.status, 0);
@@ -132,6 +149,11 @@ TEST_F(CommandLineTest, UsageErrorsExitWith2AndWriteNothing) {
         {"-m", "", tree},
         {"--encoding", "latin1", "-l", "c", tree},
         {"-l", "c", tree, "-o"},
+        {"-j", "0", "-l", "c", tree},
+        {"--jobs", "two", "-l", "c", tree},
+        {"-j", "-1", "-l", "c", tree},
+        {"--jobs=99999999999", "-l", "c", tree},
+        {"-l", "c", tree, "-j"},
     };
     for (std::vector<std::string> arguments : cases) {
         arguments.insert(arguments.begin(), {"-o", result});

@@ -9,7 +9,9 @@
 #include <ctime>
 #include <filesystem>
 #include <ostream>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -379,6 +381,81 @@ TEST_P(ChainTest, EveryLevelIsListedAndTheBottomFileCounted) {
 
 INSTANTIATE_TEST_SUITE_P(DeepAndLong, ChainTest,
                          ::testing::Values(std::pair{300, 1}, std::pair{20, 250}));
+
+// Records, in one list, every observer call and every counter dialog, with
+// the threads of the observer calls.
+class CallRecorder : public RecordingFrontEnd, public WalkObserver {
+public:
+    void showMessage(std::string_view text) override {
+        RecordingFrontEnd::showMessage(text);
+        calls.push_back("dialog: " + std::string(text));
+    }
+    void onFolder(std::string_view folder, std::string_view name) override {
+        threads.insert(std::this_thread::get_id());
+        calls.push_back(std::string(folder) + '/' + std::string(name));
+    }
+    void onFile(std::string_view folder, std::string_view name, const FileFacts&,
+                const FileCount& count) override {
+        threads.insert(std::this_thread::get_id());
+        calls.push_back(std::string(folder) + '/' + std::string(name) + (isCounted(count) ? " #" : ""));
+    }
+    std::set<std::thread::id> threads;
+    std::vector<std::string> calls;
+};
+
+// Far more files than are in flight at once, of every language, runs of
+// files that fail with a dialog, one file spanning several read chunks,
+// folders inside folders: the result file, and the observer calls with the
+// dialogs among them, are the same whether the files are counted one at a
+// time or several at once; the observer is called from the thread that
+// started the run alone.
+TEST_F(CountRunTest, EveryJobCountGivesTheSameResultDialogsAndObserverCalls) {
+    const char* const kinds[] = {".c", ".sql", ".frm", ".html", ".cob", ".txt", ".bas", ".h"};
+    for (int n = 0; n < 1500; ++n) {
+        const std::string folder = "m" + std::to_string(n % 7) + "/s" + std::to_string(n % 13) + "/";
+        const std::string name = folder + "f" + std::to_string(n) + kinds[n % 8];
+        if (n % 211 < 12) {
+            dir.mkdir("t/" + folder);
+            ASSERT_EQ(::symlink("nowhere", dir.at("t/" + name).c_str()), 0);
+            continue;
+        }
+        std::string bytes;
+        for (int line = 0; line < n % 23; ++line) {
+            bytes += line % 3 == 0 ? "// c\r\n" : line % 5 == 0 ? "\n" : "x = 1;\n";
+        }
+        file(name, bytes);
+    }
+    std::string big;
+    while (big.size() < 3 * 128 * 1024) big += "/* a */ x;\r\n  y;\n\n";
+    file("m3/big.c", big);
+
+    for (const int code : {kLanguageVC, kMultiLanguage + 15, kLanguageCOBOL}) {
+        std::string expected;
+        std::vector<std::string> expectedCalls;
+        for (const unsigned jobs : {1U, 2U, 8U}) {
+            SCOPED_TRACE(::testing::Message() << "code " << code << ", jobs " << jobs);
+            std::filesystem::remove(dir.at("out.csv"));
+            settings.Jobs = jobs;
+            CallRecorder recorder;
+            const RunOutcome outcome =
+                code > kMultiLanguage ? ExcMultiLangCount(settings, code, recorder, &recorder)
+                                      : ExcSingleLangCount(settings, code, recorder, &recorder);
+            EXPECT_EQ(outcome, RunOutcome::Completed);
+            EXPECT_EQ(recorder.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+            if (jobs == 1) {
+                expected = result();
+                expectedCalls = recorder.calls;
+                // Every entry has its row, and some files of the language
+                // failed with a dialog.
+                EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 1 + 1500 + 1 + 7 + 7 * 13);
+                EXPECT_GE(recorder.messages.size(), 6u);
+                continue;
+            }
+            EXPECT_TRUE(result() == expected);
+            EXPECT_EQ(recorder.calls, expectedCalls);
+        }
+    }
+}
 
 // Sizes past 32 bits, and a row far longer than 512 bytes, pass through the
 // writer whole.

@@ -26,6 +26,8 @@ for every folder and file to a result file (CSV, Shift_JIS by default).
                          comma list of vb, c, sql and html
   -o, --output FILE      result file, appended to (default: LocResult.csv)
       --encoding ENC     result file encoding: cp932 (default) or utf-8
+  -j, --jobs N           count N files at once (default: the number of
+                         cores); the result file is the same for every N
   -q, --quiet            no progress line
   -h, --help             show this help and exit
   -V, --version          show the version and exit
@@ -78,6 +80,22 @@ bool setLanguageList(const std::string& list, CountSettings& settings, std::stri
     return true;
 }
 
+constexpr unsigned kMaxJobs = 256;
+
+// A job count: a decimal number from 1 to kMaxJobs, nothing else.
+bool parseJobs(const char* text, unsigned& jobs) {
+    if (*text == '\0') return false;
+    unsigned value = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(*c - '0');
+        if (value > kMaxJobs) return false;
+    }
+    if (value == 0) return false;
+    jobs = value;
+    return true;
+}
+
 // The option that getopt_long stopped at, as the user wrote it.
 std::string optionText(const std::vector<char*>& argv, int shortOption) {
     if (shortOption != 0) return std::string("-") + static_cast<char>(shortOption);
@@ -105,6 +123,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         {"multi", required_argument, nullptr, 'm'},
         {"output", required_argument, nullptr, 'o'},
         {"encoding", required_argument, nullptr, 'e'},
+        {"jobs", required_argument, nullptr, 'j'},
         {"quiet", no_argument, nullptr, 'q'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -125,7 +144,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     opterr = 0;  // errors are reported here
     for (;;) {
         int index = 0;
-        const int option = ::getopt_long(argc, argv.data(), ":l:m:o:qhV", kOptions, &index);
+        const int option = ::getopt_long(argc, argv.data(), ":l:m:o:j:qhV", kOptions, &index);
         if (option == -1) break;
         switch (option) {
             case 'l':
@@ -161,6 +180,13 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
                 }
                 break;
             }
+            case 'j':
+                if (!parseJobs(optarg, settings.Jobs)) {
+                    error = std::string("-j needs a whole number of files to count at once, from 1 to ") +
+                            std::to_string(kMaxJobs) + ", not '" + optarg + "'";
+                    return false;
+                }
+                break;
             case 'q': commandLine.quiet = true; break;
             case 'h': commandLine.action = CommandLine::Action::Help; return true;
             case 'V': commandLine.action = CommandLine::Action::Version; return true;

@@ -120,44 +120,55 @@ public:
     // Failures are shown on `display`, which must outlive the counter.
     explicit CountingFrame(MessageDisplay& display) : display_(&display) {}
 
-    // Counts `path`; on kCounted copies the whole record into `result`, which
+    // Counts a file; on kCounted copies the whole record into `result`, which
     // is left untouched on every other status.
-    int fiCalcFile(const std::string& path, Record& result) {
+    int fiCalcFile(const FileLocation& file, Record& result) {
         return runGuarded(*display_, Language::kCalcFileSite, [&] {
-            const int status = fiExcCalc(path);
+            const int status = fiExcCalc(file);
             if (status == kCounted) result = record_;
             return status;
         });
     }
 
-    // Counts `path` into the counter's own record. kNotOfLanguage also when
+    // Counts a file into the counter's own record. kNotOfLanguage also when
     // the type check failed and showed its own dialog.
-    int fiExcCalc(const std::string& path) {
+    int fiExcCalc(const FileLocation& file) {
         return runGuarded(*display_, Language::kExcCalcSite, [&] {
             record_ = Record{};
+            facts_ = FileFacts{};
             int kind = 0;
-            if (checkType(path, kind) != kCounted) return kNotOfLanguage;
+            if (checkType(file.path, kind) != kCounted) return kNotOfLanguage;
             if constexpr (requires { record_.iFileType; }) record_.iFileType = kind;
-            const int status = classifyFile(path, kind, [this](std::string_view, LineVerdict verdict) {
-                ++record_.ulReadLines;
-                addLine(record_, verdict);
-            });
+            const int status = classifyFile(
+                file, kind,
+                [this](std::string_view, LineVerdict verdict) {
+                    ++record_.ulReadLines;
+                    addLine(record_, verdict);
+                },
+                &facts_);
             if (status != kCounted) return status;
             finishTotals(record_);
             return kCounted;
         });
     }
 
-    // Hands every line of `path`, first to last, to `sink` with its verdict
+    // Hands every line of a file, first to last, to `sink` with its verdict
     // under the language's rules: sink(std::string_view window, LineVerdict).
     // `fileKind` is what the type check gave. Does not check the type and does
     // not guard: a file that cannot be read throws Exception. Returns
-    // kNoLineList when no line reader can be created, otherwise kCounted.
+    // kNoLineList when no line reader can be created, otherwise kCounted,
+    // with the file's size and last write in `facts` when given.
     template <class Sink>
-    static int classifyFile(const std::string& path, int fileKind, Sink&& sink) {
-        const std::unique_ptr<LineReader> reader = LineReader::create();
-        if (!reader) return kNoLineList;
-        reader->open(path);
+    static int classifyFile(const FileLocation& file, int fileKind, Sink&& sink,
+                            FileFacts* facts = nullptr) {
+        LineReader* const reader = LineReader::forThisThread();
+        if (reader == nullptr) return kNoLineList;
+        struct Closer {
+            LineReader& reader;
+            ~Closer() { reader.close(); }
+        } closer{*reader};
+        reader->open(file);
+        if (facts != nullptr) *facts = reader->facts();
         Rules rules = makeRules();
         rules.start(fileKind);
         std::string_view window;
@@ -175,6 +186,9 @@ public:
     // The counter's own record: the last count's result, or the partial
     // counts of a failed one.
     const Record& record() const { return record_; }
+
+    // Size and last write of the file last counted.
+    const FileFacts& fileFacts() const { return facts_; }
 
 protected:
     // The type check with the file's kind: kCounted with the kind when `path` names a file
@@ -214,6 +228,7 @@ private:
 
     MessageDisplay* display_;
     Record record_{};
+    FileFacts facts_{};
 };
 
 }  // namespace stepcount

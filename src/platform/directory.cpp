@@ -25,8 +25,24 @@ UniqueFd openSubfolder(int folderFd, const std::string& name) {
     return UniqueFd(fd);
 }
 
-bool listFolder(int folderFd, std::vector<std::string>& names) {
-    names.clear();
+namespace {
+
+EntryType listedType(unsigned char type) {
+    switch (type) {
+        case DT_DIR: return EntryType::Folder;
+        case DT_REG: return EntryType::RegularFile;
+        case DT_FIFO:
+        case DT_SOCK:
+        case DT_CHR:
+        case DT_BLK: return EntryType::Special;
+        default: return EntryType::Unreachable;  // a link, or not told
+    }
+}
+
+}  // namespace
+
+bool listFolder(int folderFd, std::vector<ListedEntry>& entries) {
+    entries.clear();
     // fdopendir takes the descriptor it is given, so it gets a copy.
     const int copy = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) return false;
@@ -46,11 +62,11 @@ bool listFolder(int folderFd, std::vector<std::string>& names) {
         }
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        names.emplace_back(name);
+        entries.push_back(ListedEntry{name, listedType(entry->d_type)});
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return ascii::compareEntryNames(a, b) < 0;
+    std::sort(entries.begin(), entries.end(), [](const ListedEntry& a, const ListedEntry& b) {
+        return ascii::compareEntryNames(a.name, b.name) < 0;
     });
     return ok;
 }

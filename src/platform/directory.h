@@ -33,9 +33,19 @@ struct EntryInfo {
 UniqueFd openFolder(const std::string& path);
 UniqueFd openSubfolder(int folderFd, const std::string& name);
 
-// The names in an open folder, "." and ".." left out, sorted as the walk
-// lists them (ascii::compareEntryNames). False when the folder cannot be read.
-bool listFolder(int folderFd, std::vector<std::string>& names);
+// An entry of a folder listing, with what the listing tells of its type.
+struct ListedEntry {
+    std::string name;
+    // Folder, RegularFile or Special when the listing tells (no links among
+    // them); Unreachable when it does not: a link, or a file system that
+    // leaves the type out. Those need inspectEntry.
+    EntryType type = EntryType::Unreachable;
+};
+
+// The entries of an open folder, "." and ".." left out, sorted by name as
+// the walk lists them (ascii::compareEntryNames). False when the folder
+// cannot be read.
+bool listFolder(int folderFd, std::vector<ListedEntry>& entries);
 
 // What `name` in the open folder is, following links.
 EntryInfo inspectEntry(int folderFd, const std::string& name);

@@ -86,18 +86,21 @@ int openPath(const std::string& path, int flags) {
     return openLongPath(path, flags);
 }
 
-UniqueFd openRegularFileForReading(const std::string& path) {
+UniqueFd openRegularFileForReading(const FileLocation& file, FileFacts& facts) {
     // O_NONBLOCK keeps the open of a FIFO without a writer from hanging; it
     // has no effect on reading a regular file.
-    UniqueFd fd(openPath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid()) throw systemFailure("Cannot open file", path, errno);
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
+    UniqueFd fd(file.folderFd >= 0 ? openRetrying(file.folderFd, file.name, kFlags)
+                                   : openPath(file.path, kFlags));
+    if (!fd.valid()) throw systemFailure("Cannot open file", file.path, errno);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) throw systemFailure("Cannot read file", path, errno);
-    if (S_ISDIR(info.st_mode)) throw systemFailure("Cannot read file", path, EISDIR);
+    if (::fstat(fd.get(), &info) != 0) throw systemFailure("Cannot read file", file.path, errno);
+    if (S_ISDIR(info.st_mode)) throw systemFailure("Cannot read file", file.path, EISDIR);
     if (!S_ISREG(info.st_mode)) {
-        throw Exception("Cannot read file \"" + path + "\": it is not a regular file");
+        throw Exception("Cannot read file \"" + file.path + "\": it is not a regular file");
     }
-    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+    facts.modified = info.st_mtim.tv_sec;
     return fd;
 }
 

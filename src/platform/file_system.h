@@ -3,9 +3,31 @@
 // Exceptions that name the file.
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace stepcount {
+
+// Size and last write of a file, of a link's target for a link.
+struct FileFacts {
+    std::uint64_t size = 0;
+    std::time_t modified = 0;
+};
+
+// A file to open: its path, and, when its folder is open already, the
+// folder's descriptor and the file's name in it. Opening through the folder
+// does not resolve the whole path again; the path still names the file in
+// messages.
+struct FileLocation {
+    FileLocation(const std::string& filePath) : path(filePath) {}  // NOLINT: a path is a location
+    FileLocation(const std::string& filePath, int folder, const char* nameInFolder)
+        : path(filePath), folderFd(folder), name(nameInFolder) {}
+
+    const std::string& path;
+    int folderFd = -1;            // -1: open by path
+    const char* name = nullptr;   // the file's name in folderFd
+};
 
 // Owns one file descriptor and closes it.
 class UniqueFd {
@@ -32,9 +54,10 @@ private:
 // errno set on failure. O_CLOEXEC is always added.
 int openPath(const std::string& path, int flags);
 
-// Opens `path` for reading its bytes. Only a regular file (or a link that
-// leads to one) is accepted; a FIFO or device is refused without blocking.
-// Throws Exception naming the path and the reason on any failure.
-UniqueFd openRegularFileForReading(const std::string& path);
+// Opens a file for reading its bytes and tells its size and last write.
+// Only a regular file (or a link that leads to one) is accepted; a FIFO or
+// device is refused without blocking. Throws Exception naming the path and
+// the reason on any failure.
+UniqueFd openRegularFileForReading(const FileLocation& file, FileFacts& facts);
 
 }  // namespace stepcount

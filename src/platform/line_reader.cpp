@@ -14,12 +14,20 @@ std::unique_ptr<LineReader> LineReader::create() {
     return std::unique_ptr<LineReader>(new (std::nothrow) LineReader());
 }
 
-void LineReader::open(const std::string& path) {
-    fd_ = openRegularFileForReading(path);
-    path_ = path;
+LineReader* LineReader::forThisThread() {
+    thread_local const std::unique_ptr<LineReader> reader = create();
+    return reader.get();
+}
+
+void LineReader::open(const FileLocation& file) {
+    fd_.reset();
+    fd_ = openRegularFileForReading(file, facts_);
+    path_ = file.path;
     pos_ = end_ = 0;
     breaksKnown_ = skipLF_ = atEnd_ = false;
 }
+
+void LineReader::close() { fd_.reset(); }
 
 bool LineReader::fill() {
     if (atEnd_) return false;

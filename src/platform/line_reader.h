@@ -28,9 +28,19 @@ public:
     // A reader with its buffers, or nullptr when they cannot be allocated.
     static std::unique_ptr<LineReader> create();
 
-    // Opens `path` (see openRegularFileForReading); throws Exception naming
-    // the file when it cannot be opened.
-    void open(const std::string& path);
+    // The calling thread's own reader, created at its first use and reused
+    // for every file the thread reads; nullptr when it cannot be allocated.
+    static LineReader* forThisThread();
+
+    // Opens a file (see openRegularFileForReading), closing the one before;
+    // throws Exception naming the file when it cannot be opened.
+    void open(const FileLocation& file);
+
+    // Closes the file.
+    void close();
+
+    // Size and last write of the open file.
+    const FileFacts& facts() const { return facts_; }
 
     // Sets `window` to the first kWindowSize bytes of the next line and
     // returns true; returns false after the last line. Throws Exception
@@ -42,12 +52,13 @@ public:
     LineReader& operator=(const LineReader&) = delete;
 
 private:
-    LineReader() = default;
+    LineReader() {}  // user-provided: the buffers are not zeroed
     bool fill();
     std::size_t findBreak();
 
     UniqueFd fd_;
     std::string path_;
+    FileFacts facts_;
     std::size_t pos_ = 0;          // next unread byte of chunk_
     std::size_t end_ = 0;          // bytes held in chunk_
     std::size_t nextLF_ = 0;       // position of the next LF at or after pos_, or end_

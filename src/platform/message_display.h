@@ -15,10 +15,15 @@ public:
     virtual ~MessageDisplay() = default;
 
     // A counter's error dialog: modal, one OK button; returns when closed.
+    // During a run with several jobs it is called from a counting thread,
+    // not from the thread that started the run: a window must hand it to its
+    // own thread and wait there until the dialog is closed. Calls never
+    // overlap one another or a call of the run's observers, and the run waits
+    // while the dialog is open.
     virtual void showMessage(std::string_view text) = 0;
 
     // A message box with a caption, one OK button and no icon; returns when
-    // closed.
+    // closed. The runs call it from the thread that started them.
     virtual void showMessageBox(std::string_view text, std::string_view caption,
                                 MessageKind kind) = 0;
 };

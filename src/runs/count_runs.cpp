@@ -1,7 +1,9 @@
 #include "runs/count_runs.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "counters/counters.h"
 #include "platform/texts.h"
@@ -13,56 +15,54 @@ namespace {
 
 // Counts a file with one counter; the record only when it was counted.
 template <class Counter>
-FileCount countWith(Counter& counter, const std::string& path) {
+FileCount countWith(Counter& counter, const FileLocation& file, FileFacts& facts) {
     typename Counter::Record record{};
-    if (counter.fiCalcFile(path, record) != kCounted) return {};
+    if (counter.fiCalcFile(file, record) != kCounted) return {};
+    facts = counter.fileFacts();
     return record;
 }
 
 template <class Counter>
 class SingleLanguageCounting : public FileCounting {
 public:
-    explicit SingleLanguageCounting(MessageDisplay& display) : display_(display) {}
-
-    std::unique_ptr<VisitCounters> startVisit() override {
-        return std::make_unique<Visit>(display_);
+    std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) override {
+        return std::make_unique<Counters>(display);
     }
 
 private:
-    class Visit : public VisitCounters {
+    class Counters : public CounterSet {
     public:
-        explicit Visit(MessageDisplay& display) : counter_(display) {}
-        FileCount count(const std::string& path) override { return countWith(counter_, path); }
+        explicit Counters(MessageDisplay& display) : counter_(display) {}
+        FileCount count(const FileLocation& file, FileFacts& facts) override {
+            return countWith(counter_, file, facts);
+        }
 
     private:
         Counter counter_;
     };
-
-    MessageDisplay& display_;
 };
 
 class MultiLanguageCounting : public FileCounting {
 public:
-    MultiLanguageCounting(int languageCode, MessageDisplay& display)
-        : languageCode_(languageCode), display_(display) {}
+    explicit MultiLanguageCounting(int languageCode) : languageCode_(languageCode) {}
 
-    std::unique_ptr<VisitCounters> startVisit() override {
-        return std::make_unique<Visit>(languageCode_, display_);
+    std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) override {
+        return std::make_unique<Counters>(languageCode_, display);
     }
 
 private:
-    class Visit : public VisitCounters {
+    class Counters : public CounterSet {
     public:
-        Visit(int languageCode, MessageDisplay& display)
+        Counters(int languageCode, MessageDisplay& display)
             : languageCode_(languageCode), display_(display), vb_(display), vc_(display),
               sql_(display), html_(display) {}
 
-        FileCount count(const std::string& path) override {
-            switch (ChkMultiLangType(path, languageCode_, display_)) {
-                case kLanguageVB: return countWith(vb_, path);
-                case kLanguageVC: return countWith(vc_, path);
-                case kLanguageSQL: return countWith(sql_, path);
-                case kLanguageHTML: return countWith(html_, path);
+        FileCount count(const FileLocation& file, FileFacts& facts) override {
+            switch (ChkMultiLangType(file.path, languageCode_, display_)) {
+                case kLanguageVB: return countWith(vb_, file, facts);
+                case kLanguageVC: return countWith(vc_, file, facts);
+                case kLanguageSQL: return countWith(sql_, file, facts);
+                case kLanguageHTML: return countWith(html_, file, facts);
                 default: return {};
             }
         }
@@ -77,8 +77,12 @@ private:
     };
 
     int languageCode_;
-    MessageDisplay& display_;
 };
+
+unsigned jobCount(const CountSettings& settings) {
+    if (settings.Jobs > 0) return settings.Jobs;
+    return std::max(std::thread::hardware_concurrency(), 1U);
+}
 
 // Hides the busy indication when the run ends, however it ends.
 class BusyIndication {
@@ -110,7 +114,8 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
         ObserverFanOut observers;
         observers.add(*writer);
         if (extra != nullptr) observers.add(*extra);
-        walkFolderTree(settings.CountFolder, counting, observers);
+        walkFolderTree(settings.CountFolder, counting, observers, frontEnd,
+                       WalkOptions{jobCount(settings)});
         writer->close();
     } catch (const ResultWriteError&) {
         busy.hide();
@@ -127,7 +132,7 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
 template <class Counter>
 RunOutcome runSingle(const CountSettings& settings, ResultLayout layout, RunFrontEnd& frontEnd,
                      WalkObserver* extra) {
-    SingleLanguageCounting<Counter> counting(frontEnd);
+    SingleLanguageCounting<Counter> counting;
     return runCount(settings, layout, counting, frontEnd, extra);
 }
 
@@ -152,7 +157,7 @@ RunOutcome ExcSingleLangCount(const CountSettings& settings, int languageCode,
 
 RunOutcome ExcMultiLangCount(const CountSettings& settings, int languageCode,
                              RunFrontEnd& frontEnd, WalkObserver* extra) {
-    MultiLanguageCounting counting(languageCode, frontEnd);
+    MultiLanguageCounting counting(languageCode);
     return runCount(settings, ResultLayout::MultiLanguage, counting, frontEnd, extra);
 }
 

@@ -26,6 +26,9 @@ struct CountSettings {
     bool MultiHTML = false;
     std::string MessageCaption{texts::kWindowCaption};
     ResultEncoding Encoding = ResultEncoding::CP932;
+    // Files counted at once, on as many threads; 0: as many as the machine
+    // has cores. The result file is the same whatever the number.
+    unsigned Jobs = 0;
 };
 
 // LanguageCode: what a run counts. 1 to 5 name one language; 16 plus a bit

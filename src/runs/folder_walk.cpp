@@ -1,6 +1,9 @@
 #include "runs/folder_walk.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <thread>
+#include <vector>
 
 #include "platform/directory.h"
 
@@ -22,92 +25,325 @@ namespace {
 // it comes back: a deep tree must not run out of descriptors.
 constexpr std::size_t kOpenFolderLimit = 64;
 
-// One folder on the current walk path.
-struct Visit {
+// Entries in flight between the walk and the observer, per counting thread:
+// enough to keep every thread busy while a large file holds the oldest one.
+constexpr std::size_t kRowsPerJob = 256;
+
+// A folder on the walk path, shared with the rows of its entries still in
+// flight.
+struct OpenFolder {
     std::string path;
     UniqueFd fd;
     dev_t device = 0;
     ino_t inode = 0;
-    std::vector<std::string> names;
-    std::size_t next = 0;
-    std::unique_ptr<VisitCounters> counters;
 };
 
-bool onWalkPath(const std::vector<Visit>& path, const EntryInfo& folder) {
+// One entry on its way to the observer.
+struct Row {
+    enum class State : std::uint8_t { ToCount, Counting, Done };
+    bool isFolder = false;
+    State state = State::Done;
+    std::shared_ptr<OpenFolder> folder;
+    std::string name;
+    FileFacts facts;
+    FileCount count;
+};
+
+// Counts the files of the rows, on the walking thread or on worker threads,
+// and hands the rows to the observer in the order they were added. With
+// several jobs the rows wait in a ring; the walk waits when it is full.
+class RowPipeline {
+public:
+    RowPipeline(FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
+                const WalkOptions& options)
+        : observer_(observer), orderedDisplay_(*this, display) {
+        const unsigned jobs = std::max(options.jobs, 1U);
+        if (jobs == 1) {
+            inlineCounters_ = counting.newCounterSet(display);
+            return;
+        }
+        ring_.resize(kRowsPerJob * jobs);
+        try {
+            for (unsigned i = 0; i < jobs; ++i) {
+                workers_.emplace_back(&RowPipeline::work, this, counting.newCounterSet(orderedDisplay_));
+            }
+        } catch (...) {
+            stop();
+            throw;
+        }
+    }
+
+    ~RowPipeline() { stop(); }
+
+    RowPipeline(const RowPipeline&) = delete;
+    RowPipeline& operator=(const RowPipeline&) = delete;
+
+    void add(Row&& row) {
+        if (ring_.empty()) {
+            if (row.state == Row::State::ToCount) count(*inlineCounters_, inlinePath_, row);
+            deliver(row);
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (tail_ - head_ == ring_.size()) waitForHead(lock);
+        Row& slot = ring_[tail_ % ring_.size()];
+        slot = std::move(row);
+        ++tail_;
+        if (slot.state == Row::State::ToCount && idleWorkers_ > 0) workReady_.notify_one();
+        while (head_ < tail_ && at(head_).state == Row::State::Done) deliverHead(lock);
+    }
+
+    // Hands every row still in flight to the observer.
+    void finish() {
+        if (ring_.empty()) return;
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (head_ < tail_) waitForHead(lock);
+    }
+
+private:
+    // The display of the counting threads: a message waits until every row
+    // before its file has been delivered, and is shown while the walking
+    // thread waits for that file. So messages come one at a time, in the
+    // walk's order, and never while the observer is called.
+    class OrderedDisplay : public MessageDisplay {
+    public:
+        OrderedDisplay(RowPipeline& rows, MessageDisplay& display) : rows_(rows), display_(display) {}
+        void showMessage(std::string_view text) override {
+            rows_.awaitTurn();
+            display_.showMessage(text);
+        }
+        void showMessageBox(std::string_view text, std::string_view caption,
+                            MessageKind kind) override {
+            rows_.awaitTurn();
+            display_.showMessageBox(text, caption, kind);
+        }
+
+    private:
+        RowPipeline& rows_;
+        MessageDisplay& display_;
+    };
+
+    // The row that the calling counting thread is counting.
+    static thread_local std::size_t countingRow_;
+
+    void awaitTurn() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++turnWaiters_;
+        turn_.wait(lock, [this] { return head_ == countingRow_; });
+        --turnWaiters_;
+    }
+
+    Row& at(std::size_t index) { return ring_[index % ring_.size()]; }
+
+    // Delivers the oldest row, waiting until it is counted.
+    void waitForHead(std::unique_lock<std::mutex>& lock) {
+        if (at(head_).state != Row::State::Done) {
+            walkWaiting_ = true;
+            headDone_.wait(lock, [this] { return at(head_).state == Row::State::Done; });
+            walkWaiting_ = false;
+        }
+        deliverHead(lock);
+    }
+
+    void deliverHead(std::unique_lock<std::mutex>& lock) {
+        Row& row = at(head_);
+        // No worker touches a counted row: it can be read without the lock.
+        lock.unlock();
+        deliver(row);
+        row.folder.reset();
+        lock.lock();
+        ++head_;
+        if (turnWaiters_ > 0) turn_.notify_all();
+    }
+
+    void deliver(const Row& row) {
+        if (row.isFolder) {
+            observer_.onFolder(row.folder->path, row.name);
+        } else {
+            observer_.onFile(row.folder->path, row.name, row.facts, row.count);
+        }
+    }
+
+    static void count(CounterSet& counters, std::string& path, Row& row) {
+        try {
+            path.assign(row.folder->path);
+            path += '/';
+            path += row.name;
+            row.count = counters.count(FileLocation(path, row.folder->fd.get(), row.name.c_str()),
+                                       row.facts);
+        } catch (...) {
+            // Counters show their own failures; anything else leaves the
+            // file uncounted.
+            row.count = FileCount{};
+            row.facts = FileFacts{};
+        }
+    }
+
+    void work(std::unique_ptr<CounterSet> counters) {
+        std::string path;
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (stopping_) return;
+            nextToCount_ = std::max(nextToCount_, head_);
+            while (nextToCount_ < tail_ && at(nextToCount_).state != Row::State::ToCount) {
+                ++nextToCount_;
+            }
+            if (nextToCount_ == tail_) {
+                ++idleWorkers_;
+                workReady_.wait(lock);
+                --idleWorkers_;
+                continue;
+            }
+            const std::size_t index = nextToCount_++;
+            Row& row = at(index);
+            row.state = Row::State::Counting;
+            countingRow_ = index;
+            lock.unlock();
+            count(*counters, path, row);
+            lock.lock();
+            row.state = Row::State::Done;
+            if (index == head_ && walkWaiting_) headDone_.notify_one();
+        }
+    }
+
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        workReady_.notify_all();
+        for (std::thread& worker : workers_) worker.join();
+        workers_.clear();
+    }
+
+    WalkObserver& observer_;
+    OrderedDisplay orderedDisplay_;
+    // One job: the walking thread counts.
+    std::unique_ptr<CounterSet> inlineCounters_;
+    std::string inlinePath_;
+    // Several jobs: rows head_ to tail_ - 1 are in flight; those before
+    // nextToCount_ are counted or being counted.
+    std::vector<Row> ring_;
+    std::size_t head_ = 0;
+    std::size_t tail_ = 0;
+    std::size_t nextToCount_ = 0;
+    std::mutex mutex_;
+    std::condition_variable workReady_;
+    std::condition_variable headDone_;
+    std::condition_variable turn_;
+    unsigned turnWaiters_ = 0;
+    unsigned idleWorkers_ = 0;
+    bool walkWaiting_ = false;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+thread_local std::size_t RowPipeline::countingRow_ = 0;
+
+// One folder on the current walk path, with its entries.
+struct Visit {
+    std::shared_ptr<OpenFolder> folder;
+    std::vector<ListedEntry> entries;
+    std::size_t next = 0;
+};
+
+bool onWalkPath(const std::vector<Visit>& path, dev_t device, ino_t inode) {
     return std::any_of(path.begin(), path.end(), [&](const Visit& visit) {
-        return visit.device == folder.device && visit.inode == folder.inode;
+        return visit.folder->device == device && visit.folder->inode == inode;
     });
 }
 
 // Makes sure a visit whose descriptor was closed has it again; false when the
 // folder is gone or is no longer the same folder.
 bool reopen(Visit& visit) {
-    if (visit.fd.valid()) return true;
-    UniqueFd fd = openFolder(visit.path);
+    OpenFolder& folder = *visit.folder;
+    if (folder.fd.valid()) return true;
+    UniqueFd fd = openFolder(folder.path);
     dev_t device;
     ino_t inode;
-    if (!fd.valid() || !identifyFolder(fd.get(), device, inode) || device != visit.device ||
-        inode != visit.inode) {
+    if (!fd.valid() || !identifyFolder(fd.get(), device, inode) || device != folder.device ||
+        inode != folder.inode) {
         return false;
     }
-    visit.fd = std::move(fd);
+    folder.fd = std::move(fd);
     return true;
 }
 
-// Starts the visit of an opened folder: lists it and creates its counters.
-Visit startVisit(std::string path, UniqueFd fd, FileCounting& counting) {
+// Starts the visit of an opened folder: lists it.
+Visit startVisit(std::string path, UniqueFd fd, dev_t device, ino_t inode) {
     Visit visit;
-    visit.path = std::move(path);
-    identifyFolder(fd.get(), visit.device, visit.inode);
-    listFolder(fd.get(), visit.names);
-    visit.fd = std::move(fd);
-    visit.counters = counting.startVisit();
+    visit.folder = std::make_shared<OpenFolder>();
+    visit.folder->path = std::move(path);
+    visit.folder->device = device;
+    visit.folder->inode = inode;
+    listFolder(fd.get(), visit.entries);
+    visit.folder->fd = std::move(fd);
     return visit;
+}
+
+Row makeRow(const Visit& visit, std::string&& name, bool isFolder, Row::State state) {
+    Row row;
+    row.isFolder = isFolder;
+    row.state = state;
+    row.folder = visit.folder;
+    row.name = std::move(name);
+    return row;
 }
 
 }  // namespace
 
-void walkFolderTree(const std::string& countFolder, FileCounting& counting, WalkObserver& observer) {
+void walkFolderTree(const std::string& countFolder, FileCounting& counting, WalkObserver& observer,
+                    MessageDisplay& display, const WalkOptions& options) {
     UniqueFd rootFd = openFolder(countFolder);
     if (!rootFd.valid()) return;
+    dev_t device = 0;
+    ino_t inode = 0;
+    identifyFolder(rootFd.get(), device, inode);
 
+    RowPipeline rows(counting, observer, display, options);
     std::vector<Visit> walkPath;
-    walkPath.push_back(startVisit(countFolder, std::move(rootFd), counting));
+    walkPath.push_back(startVisit(countFolder, std::move(rootFd), device, inode));
 
     while (!walkPath.empty()) {
         Visit& visit = walkPath.back();
-        if (visit.next == visit.names.size() || !reopen(visit)) {
+        if (visit.next == visit.entries.size() || !reopen(visit)) {
             walkPath.pop_back();
             continue;
         }
-        const std::string& name = visit.names[visit.next++];
-        const EntryInfo info = inspectEntry(visit.fd.get(), name);
+        ListedEntry& entry = visit.entries[visit.next++];
+        const int folderFd = visit.folder->fd.get();
+        EntryType type = entry.type;
+        if (type == EntryType::Unreachable) type = inspectEntry(folderFd, entry.name).type;
 
-        switch (info.type) {
+        switch (type) {
             case EntryType::Folder: {
-                observer.onFolder(visit.path, name);
-                if (onWalkPath(walkPath, info)) break;
-                UniqueFd childFd = openSubfolder(visit.fd.get(), name);
+                UniqueFd childFd = openSubfolder(folderFd, entry.name);
+                std::string childPath = visit.folder->path + '/' + entry.name;
+                rows.add(makeRow(visit, std::move(entry.name), true, Row::State::Done));
                 if (!childFd.valid()) break;
-                std::string childPath = visit.path + '/' + name;
+                device = 0;
+                inode = 0;
+                identifyFolder(childFd.get(), device, inode);
+                if (onWalkPath(walkPath, device, inode)) break;
                 if (walkPath.size() >= kOpenFolderLimit) {
-                    walkPath[walkPath.size() - kOpenFolderLimit].fd.reset();
+                    // Rows in flight may still need the descriptor.
+                    rows.finish();
+                    walkPath[walkPath.size() - kOpenFolderLimit].folder->fd.reset();
                 }
-                // `visit` and `name` may not be used after this push.
-                walkPath.push_back(startVisit(std::move(childPath), std::move(childFd), counting));
+                // `visit` and `entry` may not be used after this push.
+                walkPath.push_back(startVisit(std::move(childPath), std::move(childFd), device, inode));
                 break;
             }
             case EntryType::RegularFile:
-            case EntryType::Unreachable: {
-                const FileCount count = visit.counters->count(visit.path + '/' + name);
-                observer.onFile(visit.path, name, FileFacts{info.size, info.modified}, count);
+            case EntryType::Unreachable:
+                rows.add(makeRow(visit, std::move(entry.name), false, Row::State::ToCount));
                 break;
-            }
             case EntryType::Special:
-                observer.onFile(visit.path, name, FileFacts{info.size, info.modified}, FileCount{});
+                rows.add(makeRow(visit, std::move(entry.name), false, Row::State::Done));
                 break;
         }
     }
+    rows.finish();
 }
 
 }  // namespace stepcount

@@ -3,29 +3,44 @@
 // of its content. The walk hands what it meets to a WalkObserver (the result
 // file writer, the progress display, the run summary), and asks a
 // FileCounting which counter a file goes to.
+//
+// Files may be counted on several threads at once; the observer still sees
+// every entry in the walk's order, from the walking thread alone (see
+// WalkObserver). At most a bounded window of files is in flight, so memory
+// does not grow with the tree.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "platform/file_system.h"
+#include "platform/message_display.h"
 #include "runs/walk_observer.h"
 
 namespace stepcount {
 
-// The counters of one folder visit.
-class VisitCounters {
+// The counters of one counting thread. A set counts one file at a time.
+class CounterSet {
 public:
-    virtual ~VisitCounters() = default;
-    // Counts the file at `path` (a regular file or an entry that cannot be
-    // inspected) with the counter of its language.
-    virtual FileCount count(const std::string& path) = 0;
+    virtual ~CounterSet() = default;
+    // Counts a file (a regular file, or an entry that cannot be inspected)
+    // with the counter of its language; when it is counted, `facts` get its
+    // size and last write.
+    virtual FileCount count(const FileLocation& file, FileFacts& facts) = 0;
 };
 
-// Creates the counters for each folder visit.
+// Creates the counters of each counting thread.
 class FileCounting {
 public:
     virtual ~FileCounting() = default;
-    virtual std::unique_ptr<VisitCounters> startVisit() = 0;
+    // Called on the walking thread, once for each counting thread. The
+    // counters show their failures on `display`.
+    virtual std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) = 0;
+};
+
+struct WalkOptions {
+    // Threads that count files; 1 counts on the walking thread itself.
+    unsigned jobs = 1;
 };
 
 // Walks everything below `countFolder` (which itself gets no row). A child
@@ -34,7 +49,15 @@ public:
 // gives nothing. A link to a folder is walked unless it leads back to a
 // folder on the current walk path; FIFOs, sockets and devices are listed as
 // uncounted files and never opened. Neither the depth of the tree nor the
-// length of its paths is limited.
-void walkFolderTree(const std::string& countFolder, FileCounting& counting, WalkObserver& observer);
+// length of its paths is limited. An exception from the observer ends the
+// walk (the counting threads are stopped) and is passed on.
+//
+// The counters' messages go to `display`: with several jobs, from the
+// counting threads, but one at a time, never during an observer call, and in
+// the walk's order, each where the walking thread alone would have shown it
+// (after the rows of the entries before its file). A message holds the walk
+// until it returns.
+void walkFolderTree(const std::string& countFolder, FileCounting& counting, WalkObserver& observer,
+                    MessageDisplay& display, const WalkOptions& options = {});
 
 }  // namespace stepcount

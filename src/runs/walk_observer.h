@@ -3,28 +3,26 @@
 // observers; a new output is a new observer, not a second walk.
 #pragma once
 
-#include <cstdint>
-#include <ctime>
 #include <string_view>
 #include <vector>
 
 #include "counters/count_result.h"
+#include "platform/file_system.h"
 
 namespace stepcount {
 
-// Size and last write of a file, of a link's target for a link.
-struct FileFacts {
-    std::uint64_t size = 0;
-    std::time_t modified = 0;
-};
-
+// The walk calls its observer from one thread, the one that runs the walk,
+// one call at a time and in the walk's order, whatever the number of files
+// counted at once.
 class WalkObserver {
 public:
     virtual ~WalkObserver() = default;
     // A folder `name` inside the folder `folder` (the path as the walk built
     // it); its content follows.
     virtual void onFolder(std::string_view folder, std::string_view name) = 0;
-    // A file, and its counts when it was counted.
+    // A file, and its counts when it was counted. `facts` (size and last
+    // write, of a link's target for a link) are known for a counted file
+    // only; a file that was not counted has them zero, for it is not opened.
     virtual void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
                         const FileCount& count) = 0;
 };

@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""Runs the benchmark (see bench.sh) and prints its figures.
+
+  bench.py STEPCOUNT READ_FLOOR WORK FILES RUNS
+
+Wall time is measured around each run; CPU time (user + system) and peak
+memory (maximum resident set) are what GNU time (/usr/bin/time) reports for
+the process. Each figure is the median of RUNS runs (the peak: the largest);
+cloc runs once.
+"""
+import os
+import filecmp
+import shutil
+import subprocess
+import sys
+import time
+
+stepcount, floor, work, files, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
+here = os.path.dirname(os.path.abspath(__file__))
+cores = os.cpu_count() or 1
+tree = os.path.join(work, "tree-%d" % files)
+big_dir = os.path.join(work, "big")
+line_dir = os.path.join(work, "line")
+result = os.path.join(work, "result.csv")
+
+
+def generate():
+    if not os.path.isdir(tree):
+        print("Generating the tree (%d files) in %s ..." % (files, tree), flush=True)
+        subprocess.run([sys.executable, os.path.join(here, "make_tree.py"), tree + ".part", str(files)], check=True)
+        os.rename(tree + ".part", tree)
+    for folder, option, name, mib in ((big_dir, "--big", "big.c", 2048), (line_dir, "--line", "line.c", 512)):
+        path = os.path.join(folder, name)
+        if not os.path.isfile(path) or os.path.getsize(path) != mib << 20:
+            print("Generating %s (%d MiB) ..." % (path, mib), flush=True)
+            os.makedirs(folder, exist_ok=True)
+            subprocess.run([sys.executable, os.path.join(here, "make_tree.py"), option, path, str(mib)], check=True)
+
+
+def measure_once(command):
+    """Wall seconds, CPU seconds and peak KiB of one run of `command`."""
+    if os.path.exists(result):
+        os.remove(result)
+    # The kernel's own accounting of a child of this process would count the
+    # memory of the Python process it was forked from; GNU time's child is
+    # forked from GNU time, which is small.
+    timing = os.path.join(work, "time.txt")
+    start = time.perf_counter()
+    process = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", timing] + command,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    wall = time.perf_counter() - start
+    if process.returncode != 0:
+        sys.exit("failed (%d): %s\n%s" % (process.returncode, " ".join(command), process.stderr.decode(errors="replace")))
+    with open(timing) as figures:
+        user, system, kib = figures.read().split()[-3:]
+    return wall, float(user) + float(system), int(kib)
+
+
+def median(values):
+    values = sorted(values)
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2
+
+
+def measure(command, times):
+    samples = [measure_once(command) for _ in range(times)]
+    return median([s[0] for s in samples]), median([s[1] for s in samples]), max(s[2] for s in samples)
+
+
+def bytes_of(folder):
+    total = count = 0
+    for base, _, names in os.walk(folder):
+        for name in names:
+            total += os.path.getsize(os.path.join(base, name))
+            count += 1
+    return count, total
+
+
+def row(label, figures, floor_wall, floor_one_wall=None):
+    wall, cpu, kib = figures
+    ratio = "%6.2f" % (wall / floor_wall)
+    ratio_one = "%6.2f" % (wall / floor_one_wall) if floor_one_wall else "      "
+    print("%-40s %8.3f %8.3f %9.1f   %s  %s" % (label, wall, cpu, kib / 1024.0, ratio, ratio_one), flush=True)
+
+
+def heading(title):
+    print()
+    print(title)
+    print("%-40s %8s %8s %9s   %6s  %6s" % ("", "wall s", "CPU s", "peak MiB", "/floor", "/floor1"))
+
+
+def stepcount_command(arguments, folder):
+    return [stepcount, "-q"] + arguments + ["-o", result, folder]
+
+
+def main():
+    generate()
+    count, total = bytes_of(tree)
+    load = os.getloadavg()
+    print()
+    print("Tree: %d files, %.1f MB (%s); %d cores; load average before: %.2f %.2f %.2f"
+          % (count, total / 1e6, tree, cores, load[0], load[1], load[2]))
+    print("Median of %d runs each, warm cache; /floor = wall / floor's wall,"
+          " /floor1 = wall / floor's single-thread wall." % runs)
+
+    # Warm the cache: read everything once.
+    for folder in (tree, big_dir, line_dir):
+        measure_once([floor, folder])
+
+    heading("Tree")
+    floor_fig = measure([floor, tree], runs)
+    floor_one = measure([floor, "-j", "1", tree], runs)
+    row("floor (read only, %d threads)" % cores, floor_fig, floor_fig[0])
+    row("floor (read only, 1 thread)", floor_one, floor_fig[0], floor_one[0])
+
+    same = True
+    for arguments in (["-m", "vb,c,sql,html"], ["-l", "c"], ["-l", "cobol"]):
+        outputs = []
+        for jobs in (["-j", "1"], []):
+            command = stepcount_command(arguments + jobs, tree)
+            figures = measure(command, runs)
+            row("stepcount %s %s" % (" ".join(arguments), " ".join(jobs) or "(default -j)"),
+                figures, floor_fig[0], floor_one[0] if jobs else None)
+            kept = os.path.join(work, "result-%d.csv" % len(outputs))
+            shutil.copyfile(result, kept)
+            outputs.append(kept)
+        if not filecmp.cmp(outputs[0], outputs[1], shallow=False):
+            same = False
+            print("  RESULT FILES DIFFER between -j 1 and the default")
+    print("Result files of -j 1 and the default: %s" % ("identical" if same else "DIFFERENT"))
+
+    if shutil.which("cloc"):
+        cloc_out = os.path.join(work, "cloc.csv")
+        figures = measure(["cloc", "--quiet", "--by-file", "--csv", "--out=" + cloc_out, tree], 1)
+        row("cloc --by-file --csv (1 run)", figures, floor_fig[0], floor_one[0])
+    else:
+        print("cloc: not installed")
+
+    heading("One 2 GiB file (%s)" % big_dir)
+    floor_big = measure([floor, big_dir], runs)
+    row("floor", floor_big, floor_big[0])
+    row("stepcount -l c", measure(stepcount_command(["-l", "c"], big_dir), runs), floor_big[0])
+
+    heading("One file that is a single 512 MiB line (%s)" % line_dir)
+    floor_line = measure([floor, line_dir], runs)
+    row("floor", floor_line, floor_line[0])
+    row("stepcount -l c", measure(stepcount_command(["-l", "c"], line_dir), runs), floor_line[0])
+
+    load = os.getloadavg()
+    print()
+    print("Load average after: %.2f %.2f %.2f" % load)
+    if os.path.exists(result):
+        os.remove(result)
+    return 0 if same else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
