@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,47 @@ TEST(LineReader, ABreakEndingTheFileAtAChunkEndAddsNoLine) {
             const std::string line = letters(length);
             EXPECT_EQ(windowsOf(line + lineBreak), Lines{windowOf(line)}) << length << " " << lineBreak.size();
         }
+    }
+}
+
+// The windows of a file by the plain rule: split at CR LF, CR or LF, keep
+// the first 256 bytes of each line, no line after a final break.
+Lines plainWindows(const std::string& bytes) {
+    Lines windows;
+    std::string line;
+    bool open = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            windows.push_back(windowOf(line));
+            line.clear();
+            open = false;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+            open = true;
+        }
+    }
+    if (open) windows.push_back(windowOf(line));
+    return windows;
+}
+
+// Files of random lines, short and long, with every kind of break and runs of
+// breaks, across several chunks: the reader agrees with the plain rule.
+TEST(LineReader, AgreesWithThePlainRuleOnRandomFiles) {
+    std::mt19937 random(20121204);
+    const char* const breaks[] = {"\n", "\r\n", "\r", "\n\n", "\r\r\n", "\n\r"};
+    for (int file = 0; file < 40; ++file) {
+        std::string bytes;
+        const std::size_t size = random() % (3 * kChunk);
+        while (bytes.size() < size) {
+            const std::size_t pick = random() % 100;
+            const std::size_t length = pick < 80 ? random() % 90 : pick < 97 ? random() % 700 : random() % (kChunk + 500);
+            bytes += letters(length, static_cast<char>(random() % 26));
+            bytes += breaks[random() % 6];
+        }
+        if (file % 2 == 1) bytes.resize(size);  // cut anywhere, even inside a break
+        ASSERT_EQ(windowsOf(bytes), plainWindows(bytes)) << "file " << file;
     }
 }
 

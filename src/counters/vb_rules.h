@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "counters/line_class.h"
+#include "platform/ascii.h"
 
 namespace stepcount {
 
@@ -19,9 +20,20 @@ class VBLineRules {
 public:
     // Starts a file of the given kind (kVBModule or kVBForm).
     void start(int fileKind);
-    LineVerdict classify(std::string_view line);
+    LineVerdict classify(std::string_view line) {
+        if (!inBody_ && !endsPropertySection(line)) return {LineClass::PropertyDefinition};
+        inBody_ = true;
+        for (const char byte : line) {
+            const auto c = static_cast<unsigned char>(byte);
+            if (c == '\'') return {LineClass::Comment};
+            if (ascii::isLetterOrDigit(c)) return {LineClass::Code};
+        }
+        return {LineClass::Blank};
+    }
 
 private:
+    static bool endsPropertySection(std::string_view line);
+
     bool inBody_ = true;
 };
 

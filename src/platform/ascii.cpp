@@ -1,6 +1,7 @@
 #include "platform/ascii.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace stepcount::ascii {
 
@@ -12,8 +13,25 @@ std::string lowerCase(std::string_view text) {
 
 bool containsIgnoringCase(std::string_view text, std::string_view needle) {
     auto sameLetter = [](char a, char b) { return toLower(a) == toLower(b); };
-    return std::search(text.begin(), text.end(), needle.begin(), needle.end(), sameLetter) !=
-           text.end();
+    if (needle.empty()) return true;
+    const char first = needle.front();
+    if (toLower(first) != toUpper(first) || text.size() < needle.size()) {
+        return std::search(text.begin(), text.end(), needle.begin(), needle.end(), sameLetter) !=
+               text.end();
+    }
+    // A needle that begins with a byte that is no letter ("<script"): only
+    // the places of that byte can start it.
+    const std::string_view rest = needle.substr(1);
+    const std::size_t lastStart = text.size() - needle.size();
+    for (std::size_t from = 0; from <= lastStart;) {
+        const void* hit = std::memchr(text.data() + from, first, lastStart - from + 1);
+        if (hit == nullptr) return false;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        const std::string_view candidate = text.substr(at + 1, rest.size());
+        if (std::equal(candidate.begin(), candidate.end(), rest.begin(), sameLetter)) return true;
+        from = at + 1;
+    }
+    return false;
 }
 
 int compareEntryNames(std::string_view a, std::string_view b) {

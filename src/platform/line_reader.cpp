@@ -23,14 +23,24 @@ void LineReader::open(const FileLocation& file) {
     fd_.reset();
     fd_ = openRegularFileForReading(file, facts_);
     path_ = file.path;
-    pos_ = end_ = 0;
-    breaksKnown_ = skipLF_ = atEnd_ = false;
+    // A size of 0 may be a file that does not tell its size (as those of
+    // /proc): it is read to its end.
+    left_ = facts_.size > 0 ? facts_.size : ~std::uint64_t{0};
+    pos_ = end_ = block_ = 0;
+    mask_ = 0;
+    skipLF_ = atEnd_ = false;
 }
 
 void LineReader::close() { fd_.reset(); }
 
 bool LineReader::fill() {
     if (atEnd_) return false;
+    if (left_ == 0) {
+        // As much as the file held when it was opened has been read: one
+        // read less per file. A file that grows meanwhile is read as it was.
+        atEnd_ = true;
+        return false;
+    }
     ssize_t got;
     do {
         got = ::read(fd_.get(), chunk_, kChunkSize);
@@ -42,25 +52,13 @@ bool LineReader::fill() {
     }
     pos_ = 0;
     end_ = static_cast<std::size_t>(got);
-    breaksKnown_ = false;
+    left_ -= std::min<std::uint64_t>(left_, end_);
+    block_ = 0;
+    mask_ = breaksInBlock();
     return true;
 }
 
-// Position of the first CR or LF at or after pos_ in the chunk, or end_.
-// Each of the two searches passes over a chunk once, however many lines it
-// holds.
-std::size_t LineReader::findBreak() {
-    auto search = [this](char byte) {
-        const void* hit = std::memchr(chunk_ + pos_, byte, end_ - pos_);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - chunk_) : end_;
-    };
-    if (!breaksKnown_ || nextLF_ < pos_) nextLF_ = search('\n');
-    if (!breaksKnown_ || nextCR_ < pos_) nextCR_ = search('\r');
-    breaksKnown_ = true;
-    return std::min(nextLF_, nextCR_);
-}
-
-bool LineReader::next(std::string_view& window) {
+bool LineReader::nextAcrossChunks(std::string_view& window) {
     std::size_t held = 0;      // bytes of this line copied into window_
     bool started = false;      // whether this line has any byte yet
     for (;;) {
@@ -76,9 +74,8 @@ bool LineReader::next(std::string_view& window) {
                 continue;
             }
         }
-        const std::size_t brk = findBreak();
-        const std::size_t length = brk - pos_;
-        const std::size_t take = std::min(length, kWindowSize - held);
+        const std::size_t brk = nextBreak();
+        const std::size_t take = std::min(brk - pos_, kWindowSize - held);
         if (brk < end_ && !started) {
             // The whole line lies in this chunk: hand out a view of it.
             window = std::string_view(chunk_ + pos_, take);
@@ -92,14 +89,7 @@ bool LineReader::next(std::string_view& window) {
             pos_ = end_;
             continue;
         }
-        pos_ = brk + 1;
-        if (chunk_[brk] == '\r') {
-            if (pos_ < end_) {
-                if (chunk_[pos_] == '\n') ++pos_;
-            } else {
-                skipLF_ = true;
-            }
-        }
+        passBreak(brk);
         return true;
     }
 }
