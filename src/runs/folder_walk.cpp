@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -28,6 +29,9 @@ constexpr std::size_t kOpenFolderLimit = 64;
 // Entries in flight between the walk and the observer, per counting thread:
 // enough to keep every thread busy while a large file holds the oldest one.
 constexpr std::size_t kRowsPerJob = 256;
+
+// Rows waiting to be counted that wake the idle counting threads.
+constexpr std::size_t kWakeBatch = 16;
 
 // A folder on the walk path, shared with the rows of its entries still in
 // flight.
@@ -85,19 +89,29 @@ public:
             return;
         }
         std::unique_lock<std::mutex> lock(mutex_);
-        while (tail_ - head_ == ring_.size()) waitForHead(lock);
-        Row& slot = ring_[tail_ % ring_.size()];
-        slot = std::move(row);
+        if (tail_ - head_ == ring_.size()) {
+            // Full: wait until the counting threads are short of work, then
+            // deliver what they have counted, many rows for one wait.
+            wakeIdleWorkers();
+            waitUntil(lock, [this] { return backlog() <= ring_.size() / 4; });
+            deliverCounted(lock);
+        }
+        ring_[tail_ % ring_.size()] = std::move(row);
         ++tail_;
-        if (slot.state == Row::State::ToCount && idleWorkers_ > 0) workReady_.notify_one();
-        while (head_ < tail_ && at(head_).state == Row::State::Done) deliverHead(lock);
+        // Idle threads are woken for a batch of rows, not for each one.
+        if (backlog() == kWakeBatch) wakeIdleWorkers();
+        deliverCounted(lock);
     }
 
     // Hands every row still in flight to the observer.
     void finish() {
         if (ring_.empty()) return;
         std::unique_lock<std::mutex> lock(mutex_);
-        while (head_ < tail_) waitForHead(lock);
+        wakeIdleWorkers();
+        while (head_ < tail_) {
+            waitUntil(lock, [] { return true; });
+            deliverCounted(lock);
+        }
     }
 
 private:
@@ -129,20 +143,48 @@ private:
     void awaitTurn() {
         std::unique_lock<std::mutex> lock(mutex_);
         ++turnWaiters_;
+        wakeWalkIfDue();
         turn_.wait(lock, [this] { return head_ == countingRow_; });
         --turnWaiters_;
     }
 
     Row& at(std::size_t index) { return ring_[index % ring_.size()]; }
 
-    // Delivers the oldest row, waiting until it is counted.
-    void waitForHead(std::unique_lock<std::mutex>& lock) {
-        if (at(head_).state != Row::State::Done) {
+    // Rows added that no counting thread has taken yet.
+    std::size_t backlog() const { return tail_ - std::max(nextToCount_, head_); }
+
+    void wakeIdleWorkers() {
+        if (idleWorkers_ > 0) workReady_.notify_all();
+    }
+
+    // Whether the walking thread, waiting, should go on: the oldest row is
+    // counted, and the wait's own condition holds or a counting thread
+    // waits to show a message.
+    bool walkMayGoOn() {
+        return at(head_).state == Row::State::Done &&
+               (turnWaiters_ > 0 || (walkCondition_ && walkCondition_()));
+    }
+
+    // Called by the counting threads after every change the walk may wait for.
+    void wakeWalkIfDue() {
+        if (walkWaiting_ && walkMayGoOn()) headDone_.notify_one();
+    }
+
+    // Waits until the oldest row is counted and `condition` holds.
+    template <class Condition>
+    void waitUntil(std::unique_lock<std::mutex>& lock, Condition condition) {
+        walkCondition_ = condition;
+        if (!walkMayGoOn()) {
             walkWaiting_ = true;
-            headDone_.wait(lock, [this] { return at(head_).state == Row::State::Done; });
+            headDone_.wait(lock, [this] { return walkMayGoOn(); });
             walkWaiting_ = false;
         }
-        deliverHead(lock);
+        walkCondition_ = nullptr;
+    }
+
+    // Delivers the counted rows at the head of the ring.
+    void deliverCounted(std::unique_lock<std::mutex>& lock) {
+        while (head_ < tail_ && at(head_).state == Row::State::Done) deliverHead(lock);
     }
 
     void deliverHead(std::unique_lock<std::mutex>& lock) {
@@ -198,11 +240,12 @@ private:
             Row& row = at(index);
             row.state = Row::State::Counting;
             countingRow_ = index;
+            wakeWalkIfDue();
             lock.unlock();
             count(*counters, path, row);
             lock.lock();
             row.state = Row::State::Done;
-            if (index == head_ && walkWaiting_) headDone_.notify_one();
+            wakeWalkIfDue();
         }
     }
 
@@ -234,6 +277,7 @@ private:
     unsigned turnWaiters_ = 0;
     unsigned idleWorkers_ = 0;
     bool walkWaiting_ = false;
+    std::function<bool()> walkCondition_;   // what the waiting walk waits for besides the head
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
