@@ -96,6 +96,43 @@ void addLine(Record& record, LineVerdict verdict) {
     }
 }
 
+// The lines of one file by class (and, for COBOL records, by division),
+// tallied without a branch on the class: every line of a count passes here.
+template <class Record>
+class LineTally {
+public:
+    void add(LineVerdict verdict) {
+        ++byClass_[static_cast<std::size_t>(verdict.lineClass)];
+        if constexpr (kDivisions) ++byDivision_[static_cast<std::size_t>(verdict.division)];
+    }
+
+    // Sets the line counts of `record`, as addLine would have for each line.
+    void copyTo(Record& record) const {
+        auto lines = [this](LineClass lineClass) { return byClass_[static_cast<std::size_t>(lineClass)]; };
+        record.ulReadLines = 0;
+        for (const std::uint32_t count : byClass_) record.ulReadLines += count;
+        record.ulBlankLines = lines(LineClass::Blank);
+        record.ulCommentLines = lines(LineClass::Comment);
+        record.ulRealSteps = lines(LineClass::Code);
+        if constexpr (requires { record.ulPropertySteps; }) {
+            record.ulPropertySteps = lines(LineClass::PropertyDefinition);
+        }
+        if constexpr (requires { record.ulDebugLines; }) record.ulDebugLines = lines(LineClass::Debug);
+        if constexpr (kDivisions) {
+            auto division = [this](Division d) { return byDivision_[static_cast<std::size_t>(d)]; };
+            record.ulIdentDivLines = division(Division::Identification);
+            record.ulEnvDivLines = division(Division::Environment);
+            record.ulDataDivLines = division(Division::Data);
+            record.ulProcDivLines = division(Division::Procedure);
+        }
+    }
+
+private:
+    static constexpr bool kDivisions = requires(Record r) { r.ulIdentDivLines; };
+    std::uint32_t byClass_[static_cast<std::size_t>(LineClass::Continuation) + 1] = {};
+    std::uint32_t byDivision_[static_cast<std::size_t>(Division::Procedure) + 1] = {};
+};
+
 // Total steps and comment ratio. The ratio counts blank lines with the
 // comment lines; it is divided first and multiplied by 100 after, in double.
 // A file without steps has the ratio 0.0.
@@ -139,14 +176,12 @@ public:
             int kind = 0;
             if (checkType(file.path, kind) != kCounted) return kNotOfLanguage;
             if constexpr (requires { record_.iFileType; }) record_.iFileType = kind;
+            LineTally<Record> tally;
             const int status = classifyFile(
-                file, kind,
-                [this](std::string_view, LineVerdict verdict) {
-                    ++record_.ulReadLines;
-                    addLine(record_, verdict);
-                },
+                file, kind, [&tally](std::string_view, LineVerdict verdict) { tally.add(verdict); },
                 &facts_);
             if (status != kCounted) return status;
+            tally.copyTo(record_);
             finishTotals(record_);
             return kCounted;
         });
