@@ -6,6 +6,10 @@
 #include <new>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/exception.h"
 
 namespace stepcount {
@@ -26,8 +30,7 @@ void LineReader::open(const FileLocation& file) {
     // A size of 0 may be a file that does not tell its size (as those of
     // /proc): it is read to its end.
     left_ = facts_.size > 0 ? facts_.size : ~std::uint64_t{0};
-    pos_ = end_ = block_ = 0;
-    mask_ = 0;
+    pos_ = end_ = breakCount_ = breakIndex_ = 0;
     skipLF_ = atEnd_ = false;
 }
 
@@ -53,9 +56,51 @@ bool LineReader::fill() {
     pos_ = 0;
     end_ = static_cast<std::size_t>(got);
     left_ -= std::min<std::uint64_t>(left_, end_);
-    block_ = 0;
-    mask_ = breaksInBlock();
+    findBreaks();
     return true;
+}
+
+// Lists the positions of the CR and LF bytes of the chunk, looking at 64
+// bytes at a time (with SSE2 where there is, byte by byte elsewhere). The
+// lines are then handed out from the list; the bytes of a long line beyond
+// its window are not looked at again.
+void LineReader::findBreaks() {
+    std::size_t count = 0;
+    for (std::size_t block = 0; block < end_; block += kBlock) {
+        const char* const bytes = chunk_ + block;
+        std::uint64_t mask = 0;
+#if defined(__SSE2__)
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        for (std::size_t i = 0; i < kBlock; i += 16) {
+            const __m128i part = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(part, lf), _mm_cmpeq_epi8(part, cr));
+            mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(hits))) << i;
+        }
+#else
+        for (std::size_t i = 0; i < kBlock; ++i) {
+            if (bytes[i] == '\n' || bytes[i] == '\r') mask |= std::uint64_t{1} << i;
+        }
+#endif
+        const std::size_t held = end_ - block;
+        if (held < kBlock) mask &= (std::uint64_t{1} << held) - 1;
+        // Most blocks hold few breaks: four are written whether they are
+        // there or not (the extra entries lie beyond the count), the rest
+        // one by one.
+        std::uint32_t* const out = breaks_ + count;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto at = static_cast<std::size_t>(__builtin_ctzll(mask | (std::uint64_t{1} << 63)));
+            out[i] = static_cast<std::uint32_t>(block + at);
+            count += mask != 0;
+            mask &= mask - 1;
+        }
+        while (mask != 0) {
+            breaks_[count++] = static_cast<std::uint32_t>(block + static_cast<std::size_t>(__builtin_ctzll(mask)));
+            mask &= mask - 1;
+        }
+    }
+    breakCount_ = count;
+    breakIndex_ = 0;
 }
 
 bool LineReader::nextAcrossChunks(std::string_view& window) {
@@ -71,6 +116,7 @@ bool LineReader::nextAcrossChunks(std::string_view& window) {
             skipLF_ = false;
             if (chunk_[pos_] == '\n') {
                 ++pos_;
+                ++breakIndex_;
                 continue;
             }
         }

@@ -20,10 +20,6 @@
 
 #include "platform/file_system.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace stepcount {
 
 class LineReader {
@@ -53,14 +49,12 @@ public:
     // naming the file when reading fails. `window` stays valid until the
     // next call.
     bool next(std::string_view& window) {
-        // Most lines lie whole in the chunk: hand out a view of them.
-        if (pos_ < end_) {
-            const std::size_t brk = nextBreak();
-            if (brk < end_) {
-                window = std::string_view(chunk_ + pos_, std::min(brk - pos_, kWindowSize));
-                passBreak(brk);
-                return true;
-            }
+        // Most lines end in the chunk they begin in: hand out a view of them.
+        if (breakIndex_ < breakCount_) {
+            const std::size_t brk = breaks_[breakIndex_];
+            window = std::string_view(chunk_ + pos_, std::min(brk - pos_, kWindowSize));
+            passBreak(brk);
+            return true;
         }
         return nextAcrossChunks(window);
     }
@@ -74,56 +68,23 @@ private:
     LineReader() {}  // user-provided: the buffers are not zeroed
     bool fill();
     bool nextAcrossChunks(std::string_view& window);
+    void findBreaks();
 
-    // Bit i set when byte block_ + i of the chunk is a CR or an LF; bytes
-    // from end_ on are left out.
-    std::uint64_t breaksInBlock() const {
-        const char* const block = chunk_ + block_;
-        std::uint64_t mask = 0;
-#if defined(__SSE2__)
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i cr = _mm_set1_epi8('\r');
-        for (std::size_t i = 0; i < kBlock; i += 16) {
-            const __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(block + i));
-            const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr));
-            mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(hits))) << i;
-        }
-#else
-        for (std::size_t i = 0; i < kBlock; ++i) {
-            if (block[i] == '\n' || block[i] == '\r') mask |= std::uint64_t{1} << i;
-        }
-#endif
-        const std::size_t held = end_ - block_;
-        if (held < kBlock) mask &= (std::uint64_t{1} << held) - 1;
-        return mask;
-    }
+    // Position of the next line break (CR or LF) at or after pos_ in the
+    // chunk, or end_.
+    std::size_t nextBreak() const { return breakIndex_ < breakCount_ ? breaks_[breakIndex_] : end_; }
 
-    // Position of the first CR or LF at or after pos_ in the chunk, or
-    // end_. The chunk is looked at a block of 64 bytes at a time, each
-    // block once however many lines it holds; the rest of a long line is
-    // passed over in the same way without being examined further.
-    std::size_t nextBreak() {
-        if (pos_ >= block_ + kBlock) {
-            block_ = pos_ & ~(kBlock - 1);
-            mask_ = breaksInBlock();
-        }
-        // pos_ lies before block_ when the blocks between held no break.
-        std::uint64_t ahead = pos_ > block_ ? mask_ & (~std::uint64_t{0} << (pos_ - block_)) : mask_;
-        while (ahead == 0) {
-            if (block_ + kBlock >= end_) return end_;
-            block_ += kBlock;
-            mask_ = ahead = breaksInBlock();
-        }
-        return block_ + static_cast<std::size_t>(__builtin_ctzll(ahead));
-    }
-
-    // Moves past the line break at `brk`: a CR and the LF that follows it
-    // are one break.
+    // Moves past the line break at `brk`, the next one: a CR and the LF that
+    // follows it are one break.
     void passBreak(std::size_t brk) {
+        ++breakIndex_;
         pos_ = brk + 1;
         if (chunk_[brk] == '\r') {
             if (pos_ < end_) {
-                if (chunk_[pos_] == '\n') ++pos_;
+                if (chunk_[pos_] == '\n') {
+                    ++pos_;
+                    ++breakIndex_;
+                }
             } else {
                 skipLF_ = true;
             }
@@ -136,13 +97,16 @@ private:
     std::uint64_t left_ = 0;       // bytes of the file not read yet, by its size when opened
     std::size_t pos_ = 0;          // next unread byte of chunk_
     std::size_t end_ = 0;          // bytes held in chunk_
-    std::size_t block_ = 0;        // start of the block that mask_ describes
-    std::uint64_t mask_ = 0;       // breaksInBlock() of that block
+    std::size_t breakCount_ = 0;   // line breaks found in chunk_
+    std::size_t breakIndex_ = 0;   // the next of them at or after pos_
     bool skipLF_ = false;          // the last line ended in a CR at the end of a chunk
     bool atEnd_ = false;
     char window_[kWindowSize];
     // A block is read whole even at the end of the data: room for one more.
     alignas(kBlock) char chunk_[kChunkSize + kBlock];
+    // Positions of the CR and LF bytes of chunk_, in order; room for a few
+    // written beyond the last.
+    std::uint32_t breaks_[kChunkSize + 8];
 };
 
 }  // namespace stepcount
