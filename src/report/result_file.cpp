@@ -70,7 +70,16 @@ void ResultFileWriter::onFolder(std::string_view folder, std::string_view name) 
 void ResultFileWriter::onFile(std::string_view folder, std::string_view name,
                               const FileFacts& facts, const FileCount& count) {
     row_.clear();
-    const std::string date = isCounted(count) ? formatFileDate(facts.modified) : std::string();
+    std::string_view date;
+    if (isCounted(count)) {
+        // Files of one delivery often share their last write.
+        if (!dateKnown_ || facts.modified != dateTime_) {
+            dateKnown_ = true;
+            dateTime_ = facts.modified;
+            date_ = formatFileDate(facts.modified);
+        }
+        date = date_;
+    }
     appendFileRow(row_, layout_, encodedFolder(folder), encodedName(name), facts.size, date, count);
     append(row_);
 }

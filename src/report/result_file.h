@@ -3,6 +3,7 @@
 // are raised, never hidden.
 #pragma once
 
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -57,6 +58,9 @@ private:
     bool folderKnown_ = false;
     std::string folder_;           // the folder path of the last row, as walked
     std::string encodedFolder_;    // the same in the output encoding
+    bool dateKnown_ = false;
+    std::time_t dateTime_ = 0;     // the last write of the last counted row
+    std::string date_;             // its date column
 };
 
 }  // namespace stepcount
