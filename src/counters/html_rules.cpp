@@ -16,11 +16,16 @@ void HTMLLineRules::start(int /*fileKind*/) { inBlock_ = inScript_ = false; }
 
 LineVerdict HTMLLineRules::classify(std::string_view line) {
     if (line.empty()) return {LineClass::Blank};
+    // "<script", "</script>" and "<!--" all begin with "<": the part of the
+    // line before its first "<" holds none of them.
+    const std::size_t firstAngle = line.find('<');
+    const std::string_view fromAngle =
+        firstAngle == std::string_view::npos ? std::string_view() : line.substr(firstAngle);
 
     if (!inBlock_) {
         if (!inScript_) {
-            if (ascii::containsIgnoringCase(line, "<script")) inScript_ = true;
-        } else if (ascii::containsIgnoringCase(line, "</script>")) {
+            if (ascii::containsIgnoringCase(fromAngle, "<script")) inScript_ = true;
+        } else if (ascii::containsIgnoringCase(fromAngle, "</script>")) {
             inScript_ = false;
         }
     }
@@ -30,7 +35,7 @@ LineVerdict HTMLLineRules::classify(std::string_view line) {
         return {LineClass::Comment};
     }
 
-    if (!inScript_ && holds(line, "<!--")) {
+    if (!inScript_ && holds(fromAngle, "<!--")) {
         inBlock_ = !(holds(line, "*/", 1) || holds(line, "-->"));
         return {LineClass::Comment};
     }
