@@ -1,9 +1,7 @@
 // The `stepcount` program itself: its exit status, what it prints and the
 // result file it leaves, run as a separate process.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -21,47 +19,9 @@ namespace stepcount {
 namespace {
 
 using testing::readFile;
+using testing::Ran;
+using testing::runStepcount;
 using testing::TempDir;
-
-struct Ran {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the program with `arguments` in the folder `cwd`, stdin empty and
-// stdout and stderr caught in files (so neither is a terminal).
-Ran runStepcount(const std::vector<std::string>& arguments, const std::string& cwd) {
-    TempDir io;
-    const std::string outPath = io.at("out");
-    const std::string errPath = io.at("err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    std::vector<std::string> strings{STEPCOUNT_BINARY};
-    strings.insert(strings.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    char zone[] = "TZ=UTC";
-    char* environment[] = {zone, nullptr};
-
-    Ran ran;
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, STEPCOUNT_BINARY, &actions, nullptr, argv.data(), environment);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0);
-    if (spawned != 0) return ran;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ran.out = readFile(outPath);
-    ran.err = readFile(errPath);
-    return ran;
-}
 
 std::string header(ResultLayout layout) {
     TextEncoder encoder(ResultEncoding::CP932);

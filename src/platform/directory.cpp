@@ -86,7 +86,9 @@ bool readEntries(int folderFd, std::vector<ListedEntry>& entries) {
         }
         addEntry(entries, entry->d_name, entry->d_type);
     }
+    const int failure = errno;
     ::closedir(dir);
+    errno = failure;
     return ok;
 #endif
 }
@@ -96,9 +98,11 @@ bool readEntries(int folderFd, std::vector<ListedEntry>& entries) {
 bool listFolder(int folderFd, std::vector<ListedEntry>& entries) {
     entries.clear();
     const bool ok = readEntries(folderFd, entries);
+    const int failure = ok ? 0 : errno;
     std::sort(entries.begin(), entries.end(), [](const ListedEntry& a, const ListedEntry& b) {
         return ascii::compareEntryNames(a.name, b.name) < 0;
     });
+    errno = failure;
     return ok;
 }
 

@@ -27,14 +27,16 @@ std::unique_ptr<ResultFileWriter> ResultFileWriter::open(const std::string& path
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     struct stat info {};
-    const bool empty = ::fstat(fd.get(), &info) == 0 && info.st_size == 0;
+    const bool known = ::fstat(fd.get(), &info) == 0;
+    const bool empty = known && info.st_size == 0;
+    const std::uint64_t size = known ? static_cast<std::uint64_t>(info.st_size) : 0;
     return std::unique_ptr<ResultFileWriter>(
-        new ResultFileWriter(std::move(fd), empty, layout, encoding));
+        new ResultFileWriter(std::move(fd), empty, size, layout, encoding));
 }
 
-ResultFileWriter::ResultFileWriter(UniqueFd fd, bool empty, ResultLayout layout,
-                                   ResultEncoding encoding)
-    : fd_(std::move(fd)), empty_(empty), layout_(layout), encoder_(encoding) {
+ResultFileWriter::ResultFileWriter(UniqueFd fd, bool empty, std::uint64_t size,
+                                   ResultLayout layout, ResultEncoding encoding)
+    : fd_(std::move(fd)), empty_(empty), written_(size), layout_(layout), encoder_(encoding) {
     pending_.reserve(kFlushSize + 4096);
 }
 
@@ -96,12 +98,25 @@ void ResultFileWriter::flush() {
         if (written < 0) {
             if (errno == EINTR) continue;
             const int failure = errno;
+            cutToWholeRows(done);
             pending_.clear();
             throw ResultWriteError(std::strerror(failure));
         }
         done += static_cast<std::size_t>(written);
     }
+    written_ += pending_.size();
     pending_.clear();
+}
+
+// After `done` bytes of pending_ were written and the rest could not be: cuts
+// the file back to the end of its last whole line, so that what it holds
+// stays readable. A result file that cannot be cut (a device, a pipe) is left
+// as it is.
+void ResultFileWriter::cutToWholeRows(std::size_t done) {
+    const std::size_t lineEnd = std::string_view(pending_).substr(0, done).rfind('\n');
+    const std::size_t whole = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+    if (whole == done) return;
+    if (::ftruncate(fd_.get(), static_cast<off_t>(written_ + whole)) == 0) written_ += whole;
 }
 
 void ResultFileWriter::close() {

@@ -1,8 +1,10 @@
 // The result file of a run: opened for appending, a header, then one row for
 // each folder and file the walk meets, written as they come. Write failures
-// are raised, never hidden.
+// are raised, never hidden; a write that fails part way leaves the file cut
+// back to its last whole row.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
@@ -42,14 +44,17 @@ public:
     ~ResultFileWriter() override;
 
 private:
-    ResultFileWriter(UniqueFd fd, bool empty, ResultLayout layout, ResultEncoding encoding);
+    ResultFileWriter(UniqueFd fd, bool empty, std::uint64_t size, ResultLayout layout,
+                     ResultEncoding encoding);
     const std::string& encodedFolder(std::string_view folder);
     const std::string& encodedName(std::string_view name);
     void append(std::string_view bytes);
     void flush();
+    void cutToWholeRows(std::size_t done);
 
     UniqueFd fd_;
     bool empty_;
+    std::uint64_t written_;        // size of the file up to its last whole line written
     ResultLayout layout_;
     TextEncoder encoder_;
     std::string pending_;

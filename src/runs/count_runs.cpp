@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "counters/counters.h"
+#include "platform/exception.h"
 #include "platform/texts.h"
 #include "report/result_file.h"
 
@@ -84,6 +85,21 @@ unsigned jobCount(const CountSettings& settings) {
     return std::max(std::thread::hardware_concurrency(), 1U);
 }
 
+// Tells the user, as a counter tells a file it cannot read, of each folder
+// whose content could not be listed.
+class FolderFailureReport : public WalkObserver {
+public:
+    explicit FolderFailureReport(MessageDisplay& display) : display_(display) {}
+    void onFolder(std::string_view, std::string_view) override {}
+    void onFile(std::string_view, std::string_view, const FileFacts&, const FileCount&) override {}
+    void onFolderFailure(std::string_view path, int errorNumber) override {
+        display_.showMessage(systemFailure("Cannot read folder", std::string(path), errorNumber).what());
+    }
+
+private:
+    MessageDisplay& display_;
+};
+
 // Hides the busy indication when the run ends, however it ends.
 class BusyIndication {
 public:
@@ -113,6 +129,8 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
         writer->writeHeader();
         ObserverFanOut observers;
         observers.add(*writer);
+        FolderFailureReport folderFailures(frontEnd);
+        observers.add(folderFailures);
         if (extra != nullptr) observers.add(*extra);
         walkFolderTree(settings.CountFolder, counting, observers, frontEnd,
                        WalkOptions{jobCount(settings)});

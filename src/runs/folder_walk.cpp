@@ -1,6 +1,7 @@
 #include "runs/folder_walk.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <functional>
 #include <thread>
@@ -19,11 +20,15 @@ void ObserverFanOut::onFile(std::string_view folder, std::string_view name, cons
     for (WalkObserver* observer : observers_) observer->onFile(folder, name, facts, count);
 }
 
+void ObserverFanOut::onFolderFailure(std::string_view path, int errorNumber) {
+    for (WalkObserver* observer : observers_) observer->onFolderFailure(path, errorNumber);
+}
+
 namespace {
 
 // Folders deeper than this many levels below the current one have their
-// descriptor closed while the walk is below them, and reopened by path when
-// it comes back: a deep tree must not run out of descriptors.
+// descriptor closed while the walk is below them, and reopened when it comes
+// back: a deep tree must not run out of descriptors.
 constexpr std::size_t kOpenFolderLimit = 64;
 
 // Entries in flight between the walk and the observer, per counting thread:
@@ -42,10 +47,13 @@ struct OpenFolder {
     ino_t inode = 0;
 };
 
-// One entry on its way to the observer.
+// One entry on its way to the observer, or a folder whose content could not
+// be listed (`failure`, the system's error number; `name` empty for the row's
+// own folder).
 struct Row {
     enum class State : std::uint8_t { ToCount, Counting, Done };
     bool isFolder = false;
+    int failure = 0;
     State state = State::Done;
     std::shared_ptr<OpenFolder> folder;
     std::string name;
@@ -199,7 +207,10 @@ private:
     }
 
     void deliver(const Row& row) {
-        if (row.isFolder) {
+        if (row.failure != 0) {
+            const std::string& folder = row.folder->path;
+            observer_.onFolderFailure(row.name.empty() ? folder : folder + '/' + row.name, row.failure);
+        } else if (row.isFolder) {
             observer_.onFolder(row.folder->path, row.name);
         } else {
             observer_.onFile(row.folder->path, row.name, row.facts, row.count);
@@ -297,12 +308,8 @@ bool onWalkPath(const std::vector<Visit>& path, dev_t device, ino_t inode) {
     });
 }
 
-// Makes sure a visit whose descriptor was closed has it again; false when the
-// folder is gone or is no longer the same folder.
-bool reopen(Visit& visit) {
-    OpenFolder& folder = *visit.folder;
-    if (folder.fd.valid()) return true;
-    UniqueFd fd = openFolder(folder.path);
+// Gives `folder` the descriptor `fd` when it is still that folder.
+bool adopt(OpenFolder& folder, UniqueFd fd) {
     dev_t device;
     ino_t inode;
     if (!fd.valid() || !identifyFolder(fd.get(), device, inode) || device != folder.device ||
@@ -313,16 +320,29 @@ bool reopen(Visit& visit) {
     return true;
 }
 
-// Starts the visit of an opened folder: lists it.
-Visit startVisit(std::string path, UniqueFd fd, dev_t device, ino_t inode) {
-    Visit visit;
-    visit.folder = std::make_shared<OpenFolder>();
-    visit.folder->path = std::move(path);
-    visit.folder->device = device;
-    visit.folder->inode = inode;
-    listFolder(fd.get(), visit.entries);
-    visit.folder->fd = std::move(fd);
-    return visit;
+// Makes sure a visit whose descriptor was closed has it again; false, with
+// errno set, when the folder is gone or is no longer the same folder.
+bool reopen(Visit& visit) {
+    OpenFolder& folder = *visit.folder;
+    if (folder.fd.valid()) return true;
+    UniqueFd fd = openFolder(folder.path);
+    const int failure = fd.valid() ? ESTALE : errno;
+    if (adopt(folder, std::move(fd))) return true;
+    errno = failure;
+    return false;
+}
+
+// Ends the visit on top of the walk path. When the folder below it had its
+// descriptor closed, it is reopened as the ".." of the one that ends: one
+// step however long its path is (reopen() goes by the path when that ".." is
+// another folder, as it is below a link).
+void endVisit(std::vector<Visit>& walkPath) {
+    const std::shared_ptr<OpenFolder> ended = walkPath.back().folder;
+    walkPath.pop_back();
+    if (walkPath.empty()) return;
+    OpenFolder& parent = *walkPath.back().folder;
+    if (parent.fd.valid() || !ended->fd.valid()) return;
+    adopt(parent, openSubfolder(ended->fd.get(), ".."));
 }
 
 Row makeRow(const Visit& visit, std::string&& name, bool isFolder, Row::State state) {
@@ -332,6 +352,26 @@ Row makeRow(const Visit& visit, std::string&& name, bool isFolder, Row::State st
     row.folder = visit.folder;
     row.name = std::move(name);
     return row;
+}
+
+// A row that tells of a folder whose content could not be listed: the
+// visit's own folder, or its entry `name`.
+Row failureRow(const Visit& visit, std::string name, int failure) {
+    Row row = makeRow(visit, std::move(name), false, Row::State::Done);
+    row.failure = failure;
+    return row;
+}
+
+// Starts the visit of an opened folder: lists it.
+Visit startVisit(std::string path, UniqueFd fd, dev_t device, ino_t inode, RowPipeline& rows) {
+    Visit visit;
+    visit.folder = std::make_shared<OpenFolder>();
+    visit.folder->path = std::move(path);
+    visit.folder->device = device;
+    visit.folder->inode = inode;
+    if (!listFolder(fd.get(), visit.entries)) rows.add(failureRow(visit, {}, errno));
+    visit.folder->fd = std::move(fd);
+    return visit;
 }
 
 }  // namespace
@@ -346,11 +386,16 @@ void walkFolderTree(const std::string& countFolder, FileCounting& counting, Walk
 
     RowPipeline rows(counting, observer, display, options);
     std::vector<Visit> walkPath;
-    walkPath.push_back(startVisit(countFolder, std::move(rootFd), device, inode));
+    walkPath.push_back(startVisit(countFolder, std::move(rootFd), device, inode, rows));
 
     while (!walkPath.empty()) {
         Visit& visit = walkPath.back();
-        if (visit.next == visit.entries.size() || !reopen(visit)) {
+        if (visit.next == visit.entries.size()) {
+            endVisit(walkPath);
+            continue;
+        }
+        if (!reopen(visit)) {
+            rows.add(failureRow(visit, {}, errno));
             walkPath.pop_back();
             continue;
         }
@@ -362,9 +407,13 @@ void walkFolderTree(const std::string& countFolder, FileCounting& counting, Walk
         switch (type) {
             case EntryType::Folder: {
                 UniqueFd childFd = openSubfolder(folderFd, entry.name);
+                const int openFailure = childFd.valid() ? 0 : errno;
                 std::string childPath = visit.folder->path + '/' + entry.name;
-                rows.add(makeRow(visit, std::move(entry.name), true, Row::State::Done));
-                if (!childFd.valid()) break;
+                rows.add(makeRow(visit, std::string(entry.name), true, Row::State::Done));
+                if (!childFd.valid()) {
+                    rows.add(failureRow(visit, std::move(entry.name), openFailure));
+                    break;
+                }
                 device = 0;
                 inode = 0;
                 identifyFolder(childFd.get(), device, inode);
@@ -375,7 +424,8 @@ void walkFolderTree(const std::string& countFolder, FileCounting& counting, Walk
                     walkPath[walkPath.size() - kOpenFolderLimit].folder->fd.reset();
                 }
                 // `visit` and `entry` may not be used after this push.
-                walkPath.push_back(startVisit(std::move(childPath), std::move(childFd), device, inode));
+                walkPath.push_back(
+                    startVisit(std::move(childPath), std::move(childFd), device, inode, rows));
                 break;
             }
             case EntryType::RegularFile:

@@ -45,8 +45,9 @@ struct WalkOptions {
 
 // Walks everything below `countFolder` (which itself gets no row). A child
 // path is the parent path, "/" and the name, joined as they are. A folder
-// that cannot be opened has no content; a count folder that cannot be opened
-// gives nothing. A link to a folder is walked unless it leads back to a
+// that cannot be opened or read has no content (or only what could be read),
+// and is told to the observer's onFolderFailure; a count folder that cannot be
+// opened gives nothing. A link to a folder is walked unless it leads back to a
 // folder on the current walk path; FIFOs, sockets and devices are listed as
 // uncounted files and never opened. Neither the depth of the tree nor the
 // length of its paths is limited. An exception from the observer ends the

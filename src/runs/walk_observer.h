@@ -25,6 +25,10 @@ public:
     // only; a file that was not counted has them zero, for it is not opened.
     virtual void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
                         const FileCount& count) = 0;
+    // A folder below the count folder whose content could not be listed, or
+    // not wholly (it cannot be opened or read, or it went away while it was
+    // walked): its path as the walk built it, and the system's error number.
+    virtual void onFolderFailure(std::string_view /*path*/, int /*errorNumber*/) {}
 };
 
 // Passes everything on to several observers, in order.
@@ -34,6 +38,7 @@ public:
     void onFolder(std::string_view folder, std::string_view name) override;
     void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
                 const FileCount& count) override;
+    void onFolderFailure(std::string_view path, int errorNumber) override;
 
 private:
     std::vector<WalkObserver*> observers_;

@@ -1,7 +1,16 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <cerrno>
 #include <stdexcept>
 #include <stdlib.h>
 
@@ -53,6 +62,92 @@ std::string readFile(const std::string& path) {
     if (!in) throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+StartedProgram::StartedProgram(const ProgramRun& run) {
+    // Everything the child needs is made before the fork: after it, only
+    // calls that are safe in a forked child of a threaded process are made.
+    const std::string outPath = io_.at("out");
+    const std::string errPath = io_.at("err");
+    std::vector<std::string> strings{STEPCOUNT_BINARY};
+    strings.insert(strings.end(), run.arguments.begin(), run.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& s : strings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    char zone[] = "TZ=UTC";
+    char* environment[] = {zone, nullptr};
+    const bool dropRoot = run.asNobody && ::geteuid() == 0;
+    if (run.asNobody) {
+        // The program must be able to create its output files there.
+        ::chmod(io_.path().c_str(), 0777);
+    }
+
+    // Closed by the exec: the end of the child's time as a copy of this
+    // process.
+    int execed[2];
+    if (::pipe2(execed, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+    pid_ = ::fork();
+    if (pid_ != 0) {
+        ::close(execed[1]);
+        char byte;
+        while (::read(execed[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        ::close(execed[0]);
+        return;
+    }
+    ::close(execed[0]);
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+        ::dup2(err, 2) < 0 || ::chdir(run.cwd.c_str()) != 0) {
+        ::_exit(127);
+    }
+    if (run.fileSizeLimit >= 0) {
+        // A write past the limit fails with EFBIG instead of ending the program.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(run.fileSizeLimit), static_cast<rlim_t>(run.fileSizeLimit)};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
+    }
+    if (dropRoot && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+        ::_exit(127);
+    }
+    ::execve(STEPCOUNT_BINARY, argv.data(), environment);
+    ::_exit(127);
+}
+
+StartedProgram::~StartedProgram() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        wait();
+    }
+}
+
+Ran StartedProgram::wait() {
+    Ran ran;
+    if (pid_ <= 0) return ran;
+    // The kernel's peak for a child includes the memory of the test process
+    // it was forked from, so the program's own peak (VmHWM, which starts
+    // afresh at exec) is read while it runs.
+    const std::string statusPath = "/proc/" + std::to_string(pid_) + "/status";
+    int status = 0;
+    for (;;) {
+        const pid_t ended = ::waitpid(pid_, &status, WNOHANG);
+        if (ended == pid_ || (ended < 0 && errno != EINTR)) break;
+        std::ifstream in(statusPath);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.starts_with("VmHWM:")) ran.maxRssKiB = std::max(ran.maxRssKiB, std::stol(line.substr(6)));
+        }
+        ::usleep(2000);
+    }
+    pid_ = -1;
+    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ran.out = readFile(io_.at("out"));
+    ran.err = readFile(io_.at("err"));
+    return ran;
+}
+
+Ran runStepcount(const ProgramRun& run) { return StartedProgram(run).wait(); }
 
 Counts countsOf(const CountResult& r) {
     return {r.ulReadLines, r.ulCommentLines, r.ulBlankLines, r.ulRealSteps, r.ulTotalSteps};

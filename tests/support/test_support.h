@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
@@ -70,6 +72,52 @@ private:
 
 // The whole content of a file, as bytes.
 std::string readFile(const std::string& path);
+
+// How the `stepcount` program is run by a test.
+struct ProgramRun {
+    std::vector<std::string> arguments;
+    std::string cwd = "/";
+    // When set and the test runs as root: the user and group the program runs
+    // as (root's rights would read anything).
+    bool asNobody = false;
+    // When set: the largest file the program may write (RLIMIT_FSIZE), as if
+    // the file system filled up there.
+    long long fileSizeLimit = -1;
+};
+
+// What the program did: its exit status (128 + the signal when a signal ended
+// it), what it printed and its peak memory as seen while it ran (read every
+// few milliseconds).
+struct Ran {
+    int status = -1;
+    std::string out;
+    std::string err;
+    long maxRssKiB = 0;
+};
+
+// The program started with stdin empty and stdout and stderr caught in files
+// (so neither is a terminal), in the time zone UTC.
+class StartedProgram {
+public:
+    explicit StartedProgram(const ProgramRun& run);
+    ~StartedProgram();
+    pid_t pid() const { return pid_; }
+    // Waits for the program to end.
+    Ran wait();
+
+private:
+    TempDir io_;
+    pid_t pid_ = -1;
+};
+
+// Runs the program and waits for it.
+Ran runStepcount(const ProgramRun& run);
+inline Ran runStepcount(const std::vector<std::string>& arguments, const std::string& cwd) {
+    return runStepcount(ProgramRun{arguments, cwd});
+}
+
+// The user and group a test's program runs as with ProgramRun::asNobody.
+inline constexpr uid_t kNobody = 65534;
 
 // The verdicts of a language's line rules for `lines`, taken as one file of
 // kind `fileKind` from its first line on.

@@ -1,0 +1,458 @@
+// Trees that try to break a run, end to end: entries that change or vanish
+// while the run walks them, entries that cannot be read, hostile names,
+// extreme depth and size, links in loops, special files, and result files
+// that cannot take the rows. In every case the rest of the tree is counted,
+// every other row is right, the message names what went wrong, and the exit
+// status says whether the result file is complete.
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <regex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "runs/count_runs.h"
+#include "support/result_rows.h"
+#include "support/test_support.h"
+
+namespace stepcount {
+namespace {
+
+using namespace testing::rows;
+using testing::ProgramRun;
+using testing::Ran;
+using testing::readFile;
+using testing::RecordingFrontEnd;
+using testing::runStepcount;
+using testing::TempDir;
+
+const std::string kCounterFailed = " \n関数名称：mVCCalc_c::fiExcCalc　行番号:159";
+const std::string kDone = "計数完了しました。\n";
+const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
+const std::string kWriteFailed = "計数結果保存ファイル書込み失敗。\n";
+
+// The counter's error text for a file that cannot be opened.
+std::string cannotOpen(const std::string& path, int error) {
+    return "Cannot open file \"" + path + "\": " + std::strerror(error) + kCounterFailed;
+}
+
+class BadTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+    }
+
+    // Writes a file below the count folder with the usual last write.
+    std::string file(const std::string& relative, const std::string& bytes = kOneLine) {
+        const std::string path = dir.write("t/" + relative, bytes);
+        setModified(path);
+        return path;
+    }
+
+    // Counts the tree in C into r.csv with the program.
+    Ran countC(bool asNobody = false) {
+        ProgramRun run{{"-l", "c", "-o", result, root}};
+        run.asNobody = asNobody;
+        return runStepcount(run);
+    }
+
+    std::string summary(int counted, int notCounted, int folders, int steps) const {
+        return kDone + "Files counted: " + std::to_string(counted) +
+               ", files not counted: " + std::to_string(notCounted) +
+               ", folders: " + std::to_string(folders) + ", total steps: " + std::to_string(steps) +
+               ". Result file: " + result + "\n";
+    }
+
+    TempDir dir;
+    const std::string root = dir.mkdir("t");
+    const std::string result = dir.at("r.csv");
+};
+
+// Runs a change to the tree when the walk reports a given file, that is
+// after that file was counted and before the next entry is looked at.
+class ChangeAfterFile : public WalkObserver {
+public:
+    void at(const std::string& folder, const std::string& name, std::function<void()> change) {
+        changes_[{folder, name}] = std::move(change);
+    }
+    void onFolder(std::string_view, std::string_view) override {}
+    void onFile(std::string_view folder, std::string_view name, const FileFacts&,
+                const FileCount&) override {
+        const auto found = changes_.find({std::string(folder), std::string(name)});
+        if (found != changes_.end()) found->second();
+    }
+
+private:
+    std::map<std::pair<std::string, std::string>, std::function<void()>> changes_;
+};
+
+// The folder is listed once, when the walk enters it; what happens to its
+// entries after that is met as it is when the walk reaches each of them.
+TEST_F(BadTreeTest, EntriesThatVanishOrChangeWhileTheFolderIsWalked) {
+    for (const char* name : {"a.c", "b.c", "c.c", "d.c", "e.c", "sub/1.c", "sub/2.c", "sub/deep/3.c", "z.c"}) {
+        file(name);
+    }
+    file("g.c", "x;\n");
+    file("h.c", "x;\ny;\nz;\n");
+    ChangeAfterFile changes;
+    changes.at(root, "a.c", [&] {
+        std::filesystem::remove(dir.at("t/b.c"));
+        std::filesystem::remove(dir.at("t/c.c"));
+        ASSERT_EQ(::mkfifo(dir.at("t/c.c").c_str(), 0600), 0);
+        std::filesystem::remove(dir.at("t/d.c"));
+        ASSERT_EQ(::symlink("gone.c", dir.at("t/d.c").c_str()), 0);
+        std::filesystem::remove(dir.at("t/e.c"));
+        dir.mkdir("t/e.c");
+        file("g.c", "x;\ny;\nz;\n");
+        file("h.c", "x;\n");
+    });
+    changes.at(root + "/sub", "1.c", [&] { std::filesystem::remove_all(dir.at("t/sub")); });
+
+    CountSettings settings;
+    settings.CountFolder = root;
+    settings.SaveFolder = dir.path().string();
+    settings.ResultFileName = "r.csv";
+    // Counted on the walking thread, so that each change comes before the
+    // next entry is counted.
+    settings.Jobs = 1;
+    RecordingFrontEnd frontEnd;
+    EXPECT_EQ(ExcSingleLangCount(settings, kLanguageVC, frontEnd, &changes), RunOutcome::Completed);
+
+    // The listing's word on what each entry is stands: a vanished entry is a
+    // file or a folder that cannot be read, and so is an entry that turned
+    // into something else after the listing. Each is named in a message.
+    EXPECT_EQ(readFile(result),
+              kStandardHeader + oneLineRow(root, "a.c") + uncountedRow(root, "b.c") +
+                  uncountedRow(root, "c.c") + uncountedRow(root, "d.c") + uncountedRow(root, "e.c") +
+                  countedRow(root, "g.c", 9, "3,0,0,3,3,0.0") + oneLineRow(root, "h.c") +
+                  folderRow(root, "sub") + oneLineRow(root + "/sub", "1.c") +
+                  uncountedRow(root + "/sub", "2.c") + folderRow(root + "/sub", "deep") +
+                  oneLineRow(root, "z.c"));
+    EXPECT_EQ(frontEnd.events,
+              (std::vector<std::string>{
+                  "busy shown", "dialog: " + cannotOpen(root + "/b.c", ENOENT),
+                  "dialog: Cannot read file \"" + root + "/c.c\": it is not a regular file" + kCounterFailed,
+                  "dialog: " + cannotOpen(root + "/d.c", ENOENT),
+                  "dialog: Cannot read file \"" + root + "/e.c\": Is a directory" + kCounterFailed,
+                  "dialog: " + cannotOpen(root + "/sub/2.c", ENOENT),
+                  "dialog: Cannot read folder \"" + root + "/sub/deep\": No such file or directory",
+                  "busy hidden", kFinished}));
+}
+
+// Root reads everything, so the program runs as nobody when the test runs
+// as root.
+TEST_F(BadTreeTest, UnreadableFileAndUnsearchableFolderAreListedAndNamed) {
+    file("a.c");
+    file("locked/x.c");
+    const std::string secret = file("secret.c");
+    file("z.c");
+    ::chmod(dir.path().c_str(), 0777);
+    ASSERT_EQ(::chmod(dir.at("t/locked").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
+    if (::geteuid() != 0 && ::access(secret.c_str(), R_OK) == 0) GTEST_SKIP() << "permissions are not enforced here";
+
+    const Ran ran = countC(true);
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(readFile(result), kStandardHeader + oneLineRow(root, "a.c") + folderRow(root, "locked") +
+                                    uncountedRow(root, "secret.c") + oneLineRow(root, "z.c"));
+    EXPECT_EQ(ran.err, "Cannot read folder \"" + root + "/locked\": Permission denied\n" +
+                           cannotOpen(secret, EACCES) + "\n");
+    EXPECT_EQ(ran.out, summary(2, 1, 1, 2));
+}
+
+TEST_F(BadTreeTest, NamesWithLineBreaksQuotesDashesBadUtf8AndFullLength) {
+    const std::string longName = std::string(253, 'n') + ".c";
+    ASSERT_EQ(longName.size(), 255u);
+    const std::string top = dir.mkdir("-t");
+    for (const std::string& name : {std::string("-l.c"), std::string("--help.c"), std::string("a\nb.c"),
+                                    std::string("c,d.c"), std::string("e\"f.c"), std::string("\xFF\xFE.c"),
+                                    longName, std::string("-x/y.c")}) {
+        setModified(dir.write("-t/" + name, kOneLine));
+    }
+    // A count folder and a result file whose names start with a dash.
+    const Ran ran = runStepcount({"-l", "c", "-o", "-r.csv", "--", "-t"}, dir.path().string());
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.err, "");
+    EXPECT_EQ(readFile(dir.at("-r.csv")),
+              kStandardHeader + oneLineRow("-t", "--help.c") + oneLineRow("-t", "-l.c") +
+                  folderRow("-t", "-x") + oneLineRow("-t/-x", "y.c") + oneLineRow("-t", "\"a\nb.c\"") +
+                  oneLineRow("-t", "\"c,d.c\"") + oneLineRow("-t", "\"e\"\"f.c\"") +
+                  oneLineRow("-t", longName) + oneLineRow("-t", "\xFF\xFE.c"));
+}
+
+// Ten thousand nested folders "d", each also holding a file "e" that the
+// walk lists after coming back up; the bottom file's path is far beyond the
+// system's path limit.
+TEST_F(BadTreeTest, TenThousandLevelsDeep) {
+    constexpr int kLevels = 10000;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0700), 0) << "level " << level;
+        ::close(::openat(fd, "e", O_WRONLY | O_CREAT, 0600));
+        const int child = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = child;
+        ASSERT_GE(fd, 0);
+    }
+    const int source = ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::write(source, kOneLine.data(), kOneLine.size()), ssize_t(kOneLine.size()));
+    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
+    ::futimens(source, times);
+    ::close(source);
+    ::close(fd);
+
+    const Ran ran = runStepcount({"-q", "-l", "c", "-o", "r.csv", "t"}, dir.path().string());
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.err, "");
+
+    std::vector<std::string> folders{"t"};
+    for (int level = 0; level < kLevels; ++level) folders.push_back(folders.back() + "/d");
+    ASSERT_GT(folders.back().size(), 4096u);
+    std::string expected = kStandardHeader;
+    for (int level = 0; level < kLevels; ++level) expected += folderRow(folders[level], "d");
+    expected += oneLineRow(folders.back(), "f.c");
+    for (int level = kLevels - 1; level >= 0; --level) expected += uncountedRow(folders[level], "e");
+    const std::string written = readFile(result);
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);   // too long to print
+}
+
+TEST_F(BadTreeTest, LinksToAncestorsAndLoopsOfLinks) {
+    file("a.c");
+    ASSERT_EQ(::symlink("loop2.c", dir.at("t/loop1.c").c_str()), 0);
+    ASSERT_EQ(::symlink("loop1.c", dir.at("t/loop2.c").c_str()), 0);
+    dir.mkdir("t/sub/deep");
+    ASSERT_EQ(::symlink("../..", dir.at("t/sub/deep/up").c_str()), 0);
+    ASSERT_EQ(::symlink(root.c_str(), dir.at("t/sub/top").c_str()), 0);
+    // Out of the tree and back into it.
+    setModified(dir.write("o/o.c", kOneLine));
+    ASSERT_EQ(::symlink(root.c_str(), dir.at("o/back").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.at("o").c_str(), dir.at("t/out").c_str()), 0);
+
+    const Ran ran = countC();
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(readFile(result),
+              kStandardHeader + oneLineRow(root, "a.c") + uncountedRow(root, "loop1.c") +
+                  uncountedRow(root, "loop2.c") + folderRow(root, "out") + folderRow(root + "/out", "back") +
+                  oneLineRow(root + "/out", "o.c") + folderRow(root, "sub") +
+                  folderRow(root + "/sub", "deep") + folderRow(root + "/sub/deep", "up") +
+                  folderRow(root + "/sub", "top"));
+    EXPECT_EQ(ran.err, cannotOpen(root + "/loop1.c", ELOOP) + "\n" + cannotOpen(root + "/loop2.c", ELOOP) + "\n");
+    EXPECT_EQ(ran.out, summary(2, 2, 6, 2));
+}
+
+// None of them is opened: a FIFO would hang the run, /dev/zero never ends.
+TEST_F(BadTreeTest, FifoSocketAndDevicesAreListedWithoutBeingOpened) {
+    file("a.c");
+    ASSERT_EQ(::mkfifo(dir.at("t/fifo.c").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.at("t/zero.c").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", dir.at("t/null.c").c_str()), 0);
+    const std::string socketPath = dir.at("t/sock.c");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(sock);
+    // A device node of its own needs the right to make one; without it the
+    // links to devices stand for it.
+    const bool device = ::mknod(dir.at("t/dev.c").c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0;
+    if (!device) std::cerr << "no device node made: " << std::strerror(errno) << '\n';
+
+    const Ran ran = countC();
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(ran.err, "");
+    EXPECT_EQ(readFile(result), kStandardHeader + oneLineRow(root, "a.c") +
+                                    (device ? uncountedRow(root, "dev.c") : "") +
+                                    uncountedRow(root, "fifo.c") + uncountedRow(root, "null.c") +
+                                    uncountedRow(root, "sock.c") + uncountedRow(root, "zero.c"));
+}
+
+// A file whose size needs more than 32 bits, made of one line of more than
+// 4 GiB between two short ones, and a file of one 1 GiB line: both sparse,
+// so that they cost no disk. Memory stays small however long the lines.
+TEST_F(BadTreeTest, FileOver4GiBAndLineOf1GiBInBoundedMemory) {
+    constexpr off_t kBigGap = (off_t{4} << 30) + 5;
+    const std::string big = dir.at("t/big.c");
+    int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::pwrite(fd, "a;\n", 3, 0), 3);
+    ASSERT_EQ(::pwrite(fd, "\nb;\n", 4, kBigGap), 4);
+    ::close(fd);
+    const std::string line = dir.at("t/line.c");
+    fd = ::open(line.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::pwrite(fd, "x", 1, 0), 1);
+    ASSERT_EQ(::ftruncate(fd, (off_t{1} << 30) + 1), 0);
+    ::close(fd);
+    struct stat info {};
+    ASSERT_EQ(::stat(big.c_str(), &info), 0);
+    if (info.st_blocks > 2048) GTEST_SKIP() << "the file system here does not keep sparse files";
+    setModified(big);
+    setModified(line);
+    file("z.c");
+
+    const Ran ran = countC();
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(ran.err, "");
+    EXPECT_EQ(readFile(result), kStandardHeader + countedRow(root, "big.c", kBigGap + 4, "3,0,1,2,3,33.3") +
+                                    countedRow(root, "line.c", (std::size_t{1} << 30) + 1, "1,0,0,1,1,0.0") +
+                                    oneLineRow(root, "z.c"));
+#ifndef STEPCOUNT_SANITIZED
+    EXPECT_LT(ran.maxRssKiB, 64 * 1024);
+#endif
+}
+
+TEST_F(BadTreeTest, ResultFileInsideTheTreeIsListedLikeAnyOtherFile) {
+    file("a.c");
+    file("z.c");
+    const Ran ran = runStepcount({"-l", "c", "-o", root + "/r.csv", root}, "/");
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(readFile(root + "/r.csv"), kStandardHeader + oneLineRow(root, "a.c") +
+                                             uncountedRow(root, "r.csv") + oneLineRow(root, "z.c"));
+}
+
+TEST_F(BadTreeTest, ResultFileThatIsAFolderOrReadOnlyIsRefusedUntouched) {
+    file("a.c");
+    const std::string folder = dir.mkdir("folder.csv");
+    Ran ran = runStepcount({"-l", "c", "-o", folder, root}, "/");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.out, "");
+    EXPECT_EQ(ran.err, kOpenFailed);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+    const std::string readOnly = dir.write("read-only.csv", "earlier rows\r\n");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    ::chmod(dir.path().c_str(), 0755);
+    ProgramRun run{{"-l", "c", "-o", readOnly, root}};
+    run.asNobody = true;
+    ran = runStepcount(run);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.out, "");
+    EXPECT_EQ(ran.err, kOpenFailed);
+    EXPECT_EQ(readFile(readOnly), "earlier rows\r\n");
+}
+
+// Rows of `count` one-line files f0000.c ... below the count folder `top`.
+std::string manyFiles(const TempDir& dir, const std::string& top, int count) {
+    std::string rows;
+    for (int i = 0; i < count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%04d.c", i);
+        setModified(dir.write("t/" + std::string(name), kOneLine));
+        rows += oneLineRow(top, name);
+    }
+    return rows;
+}
+
+// The rows that fit into `room` bytes: whole rows only.
+std::string wholeRowsWithin(const std::string& rows, std::size_t room) {
+    const std::size_t end = rows.substr(0, room).rfind('\n');
+    return end == std::string::npos ? std::string() : rows.substr(0, end + 1);
+}
+
+// The file system fills up part way through the result file (a file size
+// limit makes it so for the program alone): the run says the result file
+// could not be written, and the file holds what it held before, then the
+// rows that fit, each whole.
+TEST_F(BadTreeTest, ResultFileSystemFillsUpPartWay) {
+    const std::string rows = kStandardHeader + manyFiles(dir, root, 200);
+    ASSERT_EQ(countC().status, 0);
+    ASSERT_EQ(readFile(result), rows);
+
+    for (const std::size_t room : {std::size_t{3000}, std::size_t{1}}) {
+        const std::string before = readFile(result);
+        ProgramRun run{{"-l", "c", "-o", result, root}};
+        run.fileSizeLimit = static_cast<long long>(before.size() + room);
+        const Ran ran = runStepcount(run);
+        EXPECT_EQ(ran.status, 1) << room;
+        EXPECT_EQ(ran.out, "");
+        EXPECT_EQ(ran.err, kWriteFailed);
+        EXPECT_EQ(readFile(result), before + wholeRowsWithin(rows, room)) << room;
+    }
+}
+
+// The same on a real file system that is full: a small tmpfs, where the
+// test may mount one.
+TEST_F(BadTreeTest, ResultOnAFullTmpfs) {
+    const std::string mountPoint = dir.mkdir("small");
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                     << "); ResultFileSystemFillsUpPartWay covers a full file system";
+    }
+    const std::string rows = kStandardHeader + manyFiles(dir, root, 1500);
+    ASSERT_GT(rows.size(), std::size_t{64 * 1024});
+    const std::string full = mountPoint + "/r.csv";
+    const Ran ran = runStepcount({"-l", "c", "-o", full, root}, "/");
+    const std::string written = readFile(full);
+    ::umount2(mountPoint.c_str(), MNT_DETACH);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, kWriteFailed);
+    EXPECT_GT(written.size(), kStandardHeader.size());
+    EXPECT_LT(written.size(), rows.size());
+    EXPECT_EQ(written, wholeRowsWithin(rows, written.size()));
+}
+
+// A file that grows and is cut back while runs count it: every run
+// completes, the other rows are exact and the changing file's row is one
+// whole, consistent row.
+TEST_F(BadTreeTest, FileThatGrowsAndShrinksWhileItIsCounted) {
+    file("a.c");
+    file("z.c");
+    const std::string changing = file("m.c", std::string());
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const std::string lines = [] {
+            std::string text;
+            for (int i = 0; i < 20000; ++i) text += "x;\n";
+            return text;
+        }();
+        const int fd = ::open(changing.c_str(), O_WRONLY | O_APPEND);
+        for (int round = 0; !stop; ++round) {
+            if (round % 50 == 49 && ::ftruncate(fd, 3 * 1000) != 0) break;
+            if (::write(fd, lines.data(), lines.size()) < 0) break;
+        }
+        ::close(fd);
+    });
+
+    CountSettings settings;
+    settings.CountFolder = root;
+    settings.SaveFolder = dir.path().string();
+    const std::regex changingRow(std::regex_replace(root, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
+                                 R"(,m\.c,File,\d+,\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,(\d+),0,0,(\d+),(\d+),0\.0\r\n)");
+    for (int run = 0; run < 20; ++run) {
+        settings.ResultFileName = "r" + std::to_string(run) + ".csv";
+        RecordingFrontEnd frontEnd;
+        EXPECT_EQ(ExcSingleLangCount(settings, kLanguageVC, frontEnd), RunOutcome::Completed);
+        const std::string written = readFile(dir.at(settings.ResultFileName));
+        const std::string head = kStandardHeader + oneLineRow(root, "a.c");
+        const std::string tail = oneLineRow(root, "z.c");
+        ASSERT_TRUE(written.starts_with(head) && written.ends_with(tail)) << written;
+        const std::string row = written.substr(head.size(), written.size() - head.size() - tail.size());
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(row, match, changingRow)) << row;
+        EXPECT_EQ(match[1], match[2]);
+        EXPECT_EQ(match[1], match[3]);
+    }
+    stop = true;
+    writer.join();
+}
+
+}  // namespace
+}  // namespace stepcount
