@@ -1,5 +1,6 @@
 // stepcount: counts the steps of the source files below a folder into a
 // result file, from the command line.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
 #include "cli/terminal_front_end.h"
+#include "platform/stop_request.h"
 #include "platform/texts.h"
 #include "runs/count_command.h"
 #include "runs/run_summary.h"
@@ -19,6 +21,27 @@ namespace {
 constexpr int kExitDone = 0;
 constexpr int kExitResultFileFailed = 1;
 constexpr int kExitUsage = 2;
+
+// Ctrl-C (SIGINT) and SIGTERM stop the run at the next row or within the
+// file being read; a second one ends the program at once.
+void onStopSignal(int signalNumber) { stepcount::requestStop(signalNumber); }
+
+void stopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+std::string signalName(int signalNumber) {
+    switch (signalNumber) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        default: return "signal " + std::to_string(signalNumber);
+    }
+}
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "stepcount: %s\nTry 'stepcount --help' for more information.\n",
@@ -49,6 +72,7 @@ int run(int argc, char** argv) {
     observers.add(progress);
     observers.add(summary);
 
+    stopOnSignals();
     switch (runCountCommand(commandLine.settings, frontEnd, &observers)) {
         case CountOutcome::Completed:
             std::printf("Files counted: %llu, files not counted: %llu, folders: %llu, "
@@ -62,6 +86,16 @@ int run(int argc, char** argv) {
         case CountOutcome::SettingsRefused: return kExitUsage;
         case CountOutcome::OpenFailed:
         case CountOutcome::WriteFailed: return kExitResultFileFailed;
+        case CountOutcome::Stopped: {
+            progress.clear();
+            const int signalNumber = stopRequested();
+            std::fprintf(stderr,
+                         "stepcount: stopped by %s; the result file holds the rows written before "
+                         "the stop: %s\n",
+                         signalName(signalNumber).c_str(), resultPath(commandLine.settings).c_str());
+            // As a shell reports a program that a signal ended.
+            return 128 + signalNumber;
+        }
     }
     return kExitDone;
 }

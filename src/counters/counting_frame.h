@@ -52,9 +52,10 @@ void showCounterFailure(MessageDisplay& display, const FailureSite& site,
                         std::string_view message) noexcept;
 
 // Runs `body` (returning a status); a failure it throws is shown as the error
-// dialog of `site` and gives kFailureShown.
+// dialog of `site` and gives kFailureShown. A stop asked for while a file is
+// read (StopRequested, no std::exception) is no failure: it passes through.
 template <class Body>
-int runGuarded(MessageDisplay& display, const FailureSite& site, Body&& body) noexcept {
+int runGuarded(MessageDisplay& display, const FailureSite& site, Body&& body) {
     try {
         return std::forward<Body>(body)();
     } catch (const std::bad_alloc&) {

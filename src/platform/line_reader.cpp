@@ -11,6 +11,7 @@
 #endif
 
 #include "platform/exception.h"
+#include "platform/stop_request.h"
 
 namespace stepcount {
 
@@ -44,6 +45,8 @@ bool LineReader::fill() {
         atEnd_ = true;
         return false;
     }
+    // A stop asked for while a long file is read ends the read here.
+    throwIfStopRequested();
     ssize_t got;
     do {
         got = ::read(fd_.get(), chunk_, kChunkSize);

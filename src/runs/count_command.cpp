@@ -52,6 +52,7 @@ CountOutcome runCountCommand(const CountSettings& settings, RunFrontEnd& frontEn
         case RunOutcome::Completed: return CountOutcome::Completed;
         case RunOutcome::OpenFailed: return CountOutcome::OpenFailed;
         case RunOutcome::WriteFailed: return CountOutcome::WriteFailed;
+        case RunOutcome::Stopped: return CountOutcome::Stopped;
     }
     return CountOutcome::Completed;
 }

@@ -17,6 +17,7 @@ enum class CountOutcome {
     SettingsRefused,   // a check failed; nothing was opened or read
     OpenFailed,
     WriteFailed,
+    Stopped,           // stopped on request; the rows written so far are whole
 };
 
 // The checks of the command. Sets `languageCode` and returns an empty text

@@ -7,6 +7,7 @@
 
 #include "counters/counters.h"
 #include "platform/exception.h"
+#include "platform/stop_request.h"
 #include "platform/texts.h"
 #include "report/result_file.h"
 
@@ -125,6 +126,7 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
         return RunOutcome::OpenFailed;
     }
     BusyIndication busy(frontEnd);
+    bool stopped = false;
     try {
         writer->writeHeader();
         ObserverFanOut observers;
@@ -132,8 +134,13 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
         FolderFailureReport folderFailures(frontEnd);
         observers.add(folderFailures);
         if (extra != nullptr) observers.add(*extra);
-        walkFolderTree(settings.CountFolder, counting, observers, frontEnd,
-                       WalkOptions{jobCount(settings)});
+        try {
+            walkFolderTree(settings.CountFolder, counting, observers, frontEnd,
+                           WalkOptions{jobCount(settings)});
+        } catch (const StopRequested&) {
+            // The rows handed to the writer so far are whole; they are kept.
+            stopped = true;
+        }
         writer->close();
     } catch (const ResultWriteError&) {
         busy.hide();
@@ -142,6 +149,7 @@ RunOutcome runCount(const CountSettings& settings, ResultLayout layout, FileCoun
         return RunOutcome::WriteFailed;
     }
     busy.hide();
+    if (stopped) return RunOutcome::Stopped;
     frontEnd.showMessageBox(texts::kCountFinished, settings.MessageCaption,
                             MessageKind::Information);
     return RunOutcome::Completed;

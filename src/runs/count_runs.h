@@ -16,6 +16,9 @@ enum class RunOutcome {
     Completed,
     OpenFailed,    // the result file could not be opened; nothing was read
     WriteFailed,   // writing the result file failed
+    Stopped,       // stopped on request (requestStop) before the walk ended: the
+                   // result file holds the rows written up to then, each whole;
+                   // no completion message
 };
 
 // The result file: the save folder, "/" and the file name, joined as they are.

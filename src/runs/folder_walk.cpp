@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/directory.h"
+#include "platform/stop_request.h"
 
 namespace stepcount {
 
@@ -131,13 +132,11 @@ private:
     public:
         OrderedDisplay(RowPipeline& rows, MessageDisplay& display) : rows_(rows), display_(display) {}
         void showMessage(std::string_view text) override {
-            rows_.awaitTurn();
-            display_.showMessage(text);
+            if (rows_.awaitTurn()) display_.showMessage(text);
         }
         void showMessageBox(std::string_view text, std::string_view caption,
                             MessageKind kind) override {
-            rows_.awaitTurn();
-            display_.showMessageBox(text, caption, kind);
+            if (rows_.awaitTurn()) display_.showMessageBox(text, caption, kind);
         }
 
     private:
@@ -148,12 +147,15 @@ private:
     // The row that the calling counting thread is counting.
     static thread_local std::size_t countingRow_;
 
-    void awaitTurn() {
+    // False when the walk ended before the turn came (its rows will not be
+    // delivered, so neither is the message).
+    bool awaitTurn() {
         std::unique_lock<std::mutex> lock(mutex_);
         ++turnWaiters_;
         wakeWalkIfDue();
-        turn_.wait(lock, [this] { return head_ == countingRow_; });
+        turn_.wait(lock, [this] { return head_ == countingRow_ || stopping_; });
         --turnWaiters_;
+        return !stopping_;
     }
 
     Row& at(std::size_t index) { return ring_[index % ring_.size()]; }
@@ -206,7 +208,10 @@ private:
         if (turnWaiters_ > 0) turn_.notify_all();
     }
 
+    // A stop asked for ends the walk before the next row: those delivered are
+    // whole, and a file whose count the stop cut short gets no row.
     void deliver(const Row& row) {
+        throwIfStopRequested();
         if (row.failure != 0) {
             const std::string& folder = row.folder->path;
             observer_.onFolderFailure(row.name.empty() ? folder : folder + '/' + row.name, row.failure);
@@ -266,6 +271,7 @@ private:
             stopping_ = true;
         }
         workReady_.notify_all();
+        turn_.notify_all();
         for (std::thread& worker : workers_) worker.join();
         workers_.clear();
     }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <cerrno>
@@ -122,7 +123,7 @@ StartedProgram::~StartedProgram() {
     }
 }
 
-Ran StartedProgram::wait() {
+Ran StartedProgram::wait(int timeoutSeconds) {
     Ran ran;
     if (pid_ <= 0) return ran;
     // The kernel's peak for a child includes the memory of the test process
@@ -130,9 +131,14 @@ Ran StartedProgram::wait() {
     // afresh at exec) is read while it runs.
     const std::string statusPath = "/proc/" + std::to_string(pid_) + "/status";
     int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     for (;;) {
         const pid_t ended = ::waitpid(pid_, &status, WNOHANG);
         if (ended == pid_ || (ended < 0 && errno != EINTR)) break;
+        if (timeoutSeconds > 0 && !ran.timedOut && std::chrono::steady_clock::now() > deadline) {
+            ran.timedOut = true;
+            ::kill(pid_, SIGKILL);
+        }
         std::ifstream in(statusPath);
         std::string line;
         while (std::getline(in, line)) {

@@ -93,6 +93,7 @@ struct Ran {
     std::string out;
     std::string err;
     long maxRssKiB = 0;
+    bool timedOut = false;   // killed after the time wait() allowed it
 };
 
 // The program started with stdin empty and stdout and stderr caught in files
@@ -102,8 +103,9 @@ public:
     explicit StartedProgram(const ProgramRun& run);
     ~StartedProgram();
     pid_t pid() const { return pid_; }
-    // Waits for the program to end.
-    Ran wait();
+    // Waits for the program to end; after `timeoutSeconds` (when positive)
+    // kills it and says so in Ran::timedOut.
+    Ran wait(int timeoutSeconds = 0);
 
 private:
     TempDir io_;
