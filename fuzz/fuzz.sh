@@ -5,7 +5,7 @@
 #
 # Runs each target (default: vb c sql html cobol type_check) for SECONDS
 # (default 600), two at a time, at the lowest priority, starting from the seed
-# corpus in fuzz/corpus/TARGET. New inputs go to $build/corpus/TARGET, inputs
+# corpus in fuzz/corpus/TARGET and the samples of its language. New inputs go to $build/corpus/TARGET, inputs
 # that crash or break an invariant to $build/findings/TARGET. Prints the
 # executions and findings of each target; exits 1 when anything was found.
 # Installs clang and its fuzzing runtime with apt-get when they are missing.
@@ -21,20 +21,7 @@ seconds=${1:-600}
 targets=${*:-vb c sql html cobol type_check}
 jobs=${FUZZ_JOBS:-2}
 
-missing=""
-for package in clang-14 libclang-rt-14-dev cmake make; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing="$missing $package"
-    fi
-done
-if [ -n "$missing" ]; then
-    echo "Installing Debian packages:$missing" >&2
-    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $missing >&2
-fi
+"$root/tools/install_packages.sh" clang-14 libclang-rt-14-dev cmake make
 
 CXX=clang++-14 cmake -S "$root" -B "$build" -DSTEPCOUNT_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -44,10 +31,14 @@ nice -n 19 cmake --build "$build" --parallel 2 >&2
 fuzz_one() {
     target=$1
     mkdir -p "$build/corpus/$target" "$build/findings/$target" "$build/logs"
-    # The first corpus folder receives the new inputs; the seeds stay as they are.
+    # The first corpus folder receives the new inputs; the seeds (and the
+    # bundled samples of the language) stay as they are.
+    samples=""
+    [ -d "$root/samples/$target" ] && samples="$root/samples/$target"
+    # shellcheck disable=SC2086
     nice -n 19 "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
         -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$build/findings/$target/" \
-        "$build/corpus/$target" "$root/fuzz/corpus/$target" \
+        "$build/corpus/$target" "$root/fuzz/corpus/$target" $samples \
         >"$build/logs/$target.log" 2>&1 || true
 }
 

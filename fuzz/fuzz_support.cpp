@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 
 namespace stepcount::fuzz {
 
@@ -42,19 +41,6 @@ void writeFile(const std::string& path, std::string_view bytes) {
         done += static_cast<std::size_t>(written);
     }
     ::close(fd);
-}
-
-std::vector<std::string> referenceWindows(std::string_view bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-        lines.emplace_back(bytes.substr(start, std::min<std::size_t>(i - start, 256)));
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size()) lines.emplace_back(bytes.substr(start, 256));
-    return lines;
 }
 
 }  // namespace stepcount::fuzz

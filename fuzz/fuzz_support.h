@@ -1,5 +1,5 @@
-// Helpers of the fuzz targets: a scratch folder for the files they count, a
-// plain split of bytes into line windows, a message display that treats any
+// Helpers of the fuzz targets: a scratch folder for the files they count, the
+// tests' plain split of bytes into line windows, a message display that treats any
 // dialog as a finding, and a check that stops the run with a report.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/message_display.h"
+#include "support/reference_lines.h"
 
 namespace stepcount::fuzz {
 
@@ -31,10 +32,7 @@ std::string scratchPath(std::string_view name);
 // Replaces the file at `path` with `bytes`.
 void writeFile(const std::string& path, std::string_view bytes);
 
-// The lines of `bytes` as the counters must see them: split at CR LF, a lone
-// CR or a lone LF, no empty last line after a final break, each cut to its
-// first 256 bytes.
-std::vector<std::string> referenceWindows(std::string_view bytes);
+using testing::referenceWindows;
 
 // Any dialog is a finding: the files the targets count can always be read.
 class FailingDisplay : public MessageDisplay {

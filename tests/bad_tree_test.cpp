@@ -195,39 +195,16 @@ TEST_F(BadTreeTest, NamesWithLineBreaksQuotesDashesBadUtf8AndFullLength) {
                   oneLineRow("-t", longName) + oneLineRow("-t", "\xFF\xFE.c"));
 }
 
-// Ten thousand nested folders "d", each also holding a file "e" that the
+// Ten thousand nested folders "d", each also holding a file e.txt that the
 // walk lists after coming back up; the bottom file's path is far beyond the
 // system's path limit.
 TEST_F(BadTreeTest, TenThousandLevelsDeep) {
     constexpr int kLevels = 10000;
-    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(fd, 0);
-    for (int level = 0; level < kLevels; ++level) {
-        ASSERT_EQ(::mkdirat(fd, "d", 0700), 0) << "level " << level;
-        ::close(::openat(fd, "e", O_WRONLY | O_CREAT, 0600));
-        const int child = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
-        ::close(fd);
-        fd = child;
-        ASSERT_GE(fd, 0);
-    }
-    const int source = ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0600);
-    ASSERT_EQ(::write(source, kOneLine.data(), kOneLine.size()), ssize_t(kOneLine.size()));
-    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
-    ::futimens(source, times);
-    ::close(source);
-    ::close(fd);
-
+    buildChain(root, "d", kLevels);
     const Ran ran = runStepcount({"-q", "-l", "c", "-o", "r.csv", "t"}, dir.path().string());
     EXPECT_EQ(ran.status, 0) << ran.err;
     EXPECT_EQ(ran.err, "");
-
-    std::vector<std::string> folders{"t"};
-    for (int level = 0; level < kLevels; ++level) folders.push_back(folders.back() + "/d");
-    ASSERT_GT(folders.back().size(), 4096u);
-    std::string expected = kStandardHeader;
-    for (int level = 0; level < kLevels; ++level) expected += folderRow(folders[level], "d");
-    expected += oneLineRow(folders.back(), "f.c");
-    for (int level = kLevels - 1; level >= 0; --level) expected += uncountedRow(folders[level], "e");
+    const std::string expected = kStandardHeader + chainRows("t", "d", kLevels);
     const std::string written = readFile(result);
     EXPECT_EQ(written.size(), expected.size());
     EXPECT_TRUE(written == expected);   // too long to print

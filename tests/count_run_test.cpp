@@ -283,43 +283,6 @@ TEST_F(CountRunTest, Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew) {
     EXPECT_EQ(result(), "\xEF\xBB\xBF" + rows + rows);
 }
 
-// Builds `levels` folders named `name`, each inside the one before, below
-// `top`, through descriptors (the paths may exceed the system's limit).
-// Every folder gets an empty e.txt; the last also gets f.c.
-void buildChain(const std::string& top, const std::string& name, int levels) {
-    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(fd, 0);
-    for (int level = 0; level < levels; ++level) {
-        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0) << "level " << level;
-        const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
-        ::close(fd);
-        fd = child;
-        ASSERT_GE(fd, 0);
-    }
-    ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
-    const int source = ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0600);
-    ASSERT_EQ(::write(source, kOneLine.data(), kOneLine.size()), ssize_t(kOneLine.size()));
-    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
-    ::futimens(source, times);
-    ::close(source);
-    ::close(fd);
-}
-
-// The rows of such a chain: each folder's row, the two files at the bottom,
-// then on the way back up the e.txt of every folder.
-std::string chainRows(const std::string& top, const std::string& name, int levels) {
-    std::vector<std::string> folders{top};
-    std::string rows;
-    for (int level = 0; level < levels; ++level) {
-        rows += folderRow(folders.back(), name);
-        folders.push_back(folders.back() + '/' + name);
-    }
-    rows += uncountedRow(folders.back(), "e.txt") + oneLineRow(folders.back(), "f.c");
-    for (int level = levels - 1; level >= 0; --level) rows += uncountedRow(folders[level], "e.txt");
-    return rows;
-}
-
 class ChainTest : public CountRunTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
 
 // (levels, name length): three hundred levels, far more than the walk keeps

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "counters/counters.h"
+#include "support/reference_lines.h"
 #include "support/test_support.h"
 
 namespace stepcount {
@@ -17,20 +18,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// The lines of `bytes`, split at CR LF, CR or LF, each cut to its first 256
-// bytes.
-std::vector<std::string> referenceWindows(std::string_view bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-        lines.emplace_back(bytes.substr(start, std::min<std::size_t>(i - start, 256)));
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size()) lines.emplace_back(bytes.substr(start, 256));
-    return lines;
-}
+using testing::referenceWindows;
 
 std::string randomFile(std::mt19937& random) {
     static constexpr std::string_view kPieces[] = {

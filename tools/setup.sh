@@ -10,20 +10,8 @@ build=${STEPCOUNT_BUILD_DIR:-$root/build}
 
 # The window needs Qt 6 Widgets and a Japanese Gothic font for its texts.
 packages="g++ cmake make libgtest-dev qt6-base-dev fonts-ipafont-gothic"
-missing=""
-for package in $packages; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing="$missing $package"
-    fi
-done
-if [ -n "$missing" ]; then
-    echo "Installing Debian packages:$missing" >&2
-    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $missing >&2
-fi
+# shellcheck disable=SC2086
+"$root/tools/install_packages.sh" $packages
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null

@@ -33,7 +33,8 @@ for every folder and file to a result file (CSV, Shift_JIS by default).
   -V, --version          show the version and exit
 
 Exit status: 0 done, 1 the result file could not be opened or written,
-2 wrong arguments.
+2 wrong arguments, 130 or 143 stopped by Ctrl-C or SIGTERM (the rows written
+before the stop are kept, each whole).
 
 Examples:
   stepcount -l c -o result.csv src/

@@ -1,13 +1,15 @@
 // The expected bytes of result files: headers, rows of folders and of
 // uncounted and counted files, and the fixed last write that every counted
-// file of a test is given.
+// file of a test is given; and chains of nested folders with their rows.
 #pragma once
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +62,43 @@ inline std::string countedRow(const std::string& folder, const std::string& name
 inline const std::string kOneLine = "x;\n";
 inline std::string oneLineRow(const std::string& folder, const std::string& name) {
     return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
+}
+
+// Builds `levels` folders named `name`, each inside the one before, below
+// `top`, through descriptors (the paths may exceed the system's limit).
+// Every folder gets an empty e.txt; the last also gets f.c.
+inline void buildChain(const std::string& top, const std::string& name, int levels) {
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < levels; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0) << "level " << level;
+        const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
+        ::close(fd);
+        fd = child;
+        ASSERT_GE(fd, 0);
+    }
+    ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
+    const int source = ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::write(source, kOneLine.data(), kOneLine.size()), ssize_t(kOneLine.size()));
+    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
+    ::futimens(source, times);
+    ::close(source);
+    ::close(fd);
+}
+
+// The rows of such a chain: each folder's row, the two files at the bottom,
+// then on the way back up the e.txt of every folder.
+inline std::string chainRows(const std::string& top, const std::string& name, int levels) {
+    std::vector<std::string> folders{top};
+    std::string rows;
+    for (int level = 0; level < levels; ++level) {
+        rows += folderRow(folders.back(), name);
+        folders.push_back(folders.back() + '/' + name);
+    }
+    rows += uncountedRow(folders.back(), "e.txt") + oneLineRow(folders.back(), "f.c");
+    for (int level = levels - 1; level >= 0; --level) rows += uncountedRow(folders[level], "e.txt");
+    return rows;
 }
 
 }  // namespace stepcount::testing::rows
