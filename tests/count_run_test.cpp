@@ -190,6 +190,27 @@ TEST_F(CountRunTest, WriteFailureIsReportedInsteadOfCompletion) {
                                                          "failure: 計数結果保存ファイル書込み失敗。"}));
 }
 
+// A write failure in the middle of a run whose counting threads wait to show
+// dialogs: the run ends with the failure instead of waiting for ever, and no
+// dialog comes after it.
+TEST_F(CountRunTest, WriteFailureAmidDialogsOfSeveralJobsEndsTheRun) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    // Enough rows to fill the writer's buffer before the end; every file a
+    // link that leads nowhere, so that every count shows a dialog.
+    for (int n = 0; n < 3000; ++n) {
+        const std::string name = "t/" + std::string(120, 'n') + std::to_string(n) + ".c";
+        ASSERT_EQ(::symlink("nowhere", dir.at(name).c_str()), 0);
+    }
+    settings.SaveFolder = "/dev";
+    settings.ResultFileName = "full";
+    settings.VCSelected = true;
+    settings.Jobs = 2;
+    EXPECT_EQ(runCountCommand(settings, frontEnd), CountOutcome::WriteFailed);
+    ASSERT_GE(frontEnd.events.size(), 3u);
+    EXPECT_LT(frontEnd.messages.size(), 3000u);
+    EXPECT_EQ(frontEnd.events.back(), "failure: 計数結果保存ファイル書込み失敗。");
+}
+
 TEST_F(CountRunTest, FolderAndNameFieldsWithCommaQuoteOrLineBreakAreQuoted) {
     file("p,q/m.c", kOneLine);
     file("say \"hi\".c", kOneLine);
