@@ -16,23 +16,23 @@ void HTMLLineRules::start(int /*fileKind*/) { inBlock_ = inScript_ = false; }
 
 LineVerdict HTMLLineRules::classify(std::string_view line) {
     if (line.empty()) return {LineClass::Blank};
+
+    // A line that begins inside a block neither looks at nor changes the
+    // script flag.
+    if (inBlock_) {
+        if (holds(line, "*/") || holds(line, "-->")) inBlock_ = false;
+        return {LineClass::Comment};
+    }
+
     // "<script", "</script>" and "<!--" all begin with "<": the part of the
     // line before its first "<" holds none of them.
     const std::size_t firstAngle = line.find('<');
     const std::string_view fromAngle =
         firstAngle == std::string_view::npos ? std::string_view() : line.substr(firstAngle);
-
-    if (!inBlock_) {
-        if (!inScript_) {
-            if (ascii::containsIgnoringCase(fromAngle, "<script")) inScript_ = true;
-        } else if (ascii::containsIgnoringCase(fromAngle, "</script>")) {
-            inScript_ = false;
-        }
-    }
-
-    if (inBlock_) {
-        if (holds(line, "*/") || holds(line, "-->")) inBlock_ = false;
-        return {LineClass::Comment};
+    if (!inScript_) {
+        if (ascii::containsIgnoringCase(fromAngle, "<script")) inScript_ = true;
+    } else if (ascii::containsIgnoringCase(fromAngle, "</script>")) {
+        inScript_ = false;
     }
 
     if (!inScript_ && holds(fromAngle, "<!--")) {
