@@ -5,8 +5,8 @@
 
 Wall time is measured around each run; CPU time (user + system) and peak
 memory (maximum resident set) are what GNU time (/usr/bin/time) reports for
-the process. Each figure is the median of RUNS runs (the peak: the largest);
-cloc runs once.
+the process. Each figure is the median of RUNS runs (the peak: the largest), the
+settings on the tree taking turns run after run; cloc runs once.
 """
 import os
 import filecmp
@@ -107,26 +107,32 @@ def main():
     for folder in (tree, big_dir, line_dir):
         measure_once([floor, folder])
 
-    heading("Tree")
-    floor_fig = measure([floor, tree], runs)
-    floor_one = measure([floor, "-j", "1", tree], runs)
-    row("floor (read only, %d threads)" % cores, floor_fig, floor_fig[0])
-    row("floor (read only, 1 thread)", floor_one, floor_fig[0], floor_one[0])
-
-    same = True
+    # The settings take turns, run after run, so that a burst of other work on
+    # the machine falls on all of them alike rather than on one.
+    tree_settings = [("floor (read only, %d threads)" % cores, [floor, tree], None),
+                     ("floor (read only, 1 thread)", [floor, "-j", "1", tree], None)]
     for arguments in (["-m", "vb,c,sql,html"], ["-l", "c"], ["-l", "cobol"]):
-        outputs = []
         for jobs in (["-j", "1"], []):
-            command = stepcount_command(arguments + jobs, tree)
-            figures = measure(command, runs)
-            row("stepcount %s %s" % (" ".join(arguments), " ".join(jobs) or "(default -j)"),
-                figures, floor_fig[0], floor_one[0] if jobs else None)
-            kept = os.path.join(work, "result-%d.csv" % len(outputs))
-            shutil.copyfile(result, kept)
-            outputs.append(kept)
-        if not filecmp.cmp(outputs[0], outputs[1], shallow=False):
-            same = False
-            print("  RESULT FILES DIFFER between -j 1 and the default")
+            label = "stepcount %s %s" % (" ".join(arguments), " ".join(jobs) or "(default -j)")
+            tree_settings.append((label, stepcount_command(arguments + jobs, tree), arguments))
+    samples = [[] for _ in tree_settings]
+    outputs = {}
+    for _ in range(runs):
+        for index, (label, command, arguments) in enumerate(tree_settings):
+            samples[index].append(measure_once(command))
+            if arguments is not None:
+                kept = os.path.join(work, "result-%d.csv" % index)
+                shutil.copyfile(result, kept)
+                outputs.setdefault(tuple(arguments), []).append(kept)
+    figures = [(median([s[0] for s in runs_of]), median([s[1] for s in runs_of]), max(s[2] for s in runs_of))
+               for runs_of in samples]
+
+    heading("Tree")
+    floor_fig, floor_one = figures[0], figures[1]
+    for (label, command, arguments), figure in zip(tree_settings, figures):
+        single = "-j" in command and command[command.index("-j") + 1] == "1"
+        row(label, figure, floor_fig[0], floor_one[0] if single else None)
+    same = all(filecmp.cmp(kept[0], other, shallow=False) for kept in outputs.values() for other in kept[1:])
     print("Result files of -j 1 and the default: %s" % ("identical" if same else "DIFFERENT"))
 
     if shutil.which("cloc"):
