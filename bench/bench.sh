@@ -19,18 +19,7 @@ runs=${2:-5}
 work=${BENCH_DIR:-/tmp/stepcount-bench}
 
 "$root/tools/setup.sh" >/dev/null
-missing=""
-command -v cloc >/dev/null 2>&1 || missing="$missing cloc"
-[ -x /usr/bin/time ] || missing="$missing time"
-command -v python3 >/dev/null 2>&1 || missing="$missing python3"
-if [ -n "$missing" ]; then
-    echo "Installing Debian packages:$missing" >&2
-    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $missing >&2
-fi
+"$root/tools/install_packages.sh" cloc time python3
 
 mkdir -p "$work"
 floor="$work/read_floor"
