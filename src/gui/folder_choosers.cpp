@@ -42,12 +42,17 @@ std::string pathOf(const QListWidgetItem* item) {
 // The folders inside `folder`, links to folders included, in the walk's
 // order; none when it cannot be read.
 std::vector<std::string> subfolders(const std::string& folder) {
-    std::vector<std::string> names;
+    std::vector<ListedEntry> entries;
     const UniqueFd fd = openFolder(folder);
-    if (!fd.valid() || !listFolder(fd.get(), names)) return {};
-    std::erase_if(names, [&](const std::string& name) {
-        return inspectEntry(fd.get(), name).type != EntryType::Folder;
-    });
+    if (!fd.valid() || !listFolder(fd.get(), entries)) return {};
+    std::vector<std::string> names;
+    for (ListedEntry& entry : entries) {
+        // Links, and entries the listing does not type, are looked at.
+        const EntryType type = entry.type == EntryType::Unreachable
+                                   ? inspectEntry(fd.get(), entry.name).type
+                                   : entry.type;
+        if (type == EntryType::Folder) names.push_back(std::move(entry.name));
+    }
     return names;
 }
 

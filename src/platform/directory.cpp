@@ -106,14 +106,6 @@ bool listFolder(int folderFd, std::vector<ListedEntry>& entries) {
     return ok;
 }
 
-bool listFolder(int folderFd, std::vector<std::string>& names) {
-    std::vector<ListedEntry> entries;
-    const bool ok = listFolder(folderFd, entries);
-    names.clear();
-    for (ListedEntry& entry : entries) names.push_back(std::move(entry.name));
-    return ok;
-}
-
 EntryInfo inspectEntry(int folderFd, const std::string& name) {
     EntryInfo info;
     struct stat st {};

@@ -46,8 +46,6 @@ struct ListedEntry {
 // the walk lists them (ascii::compareEntryNames). False when the folder
 // cannot be read.
 bool listFolder(int folderFd, std::vector<ListedEntry>& entries);
-// The same, the names alone.
-bool listFolder(int folderFd, std::vector<std::string>& names);
 
 // What `name` in the open folder is, following links.
 EntryInfo inspectEntry(int folderFd, const std::string& name);

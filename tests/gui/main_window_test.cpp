@@ -190,6 +190,8 @@ TEST_F(MainWindowTest, AFolderChosenInOneListFillsOnlyItsOwnPanel) {
     dir.mkdir("src/lib");
     dir.mkdir("src/Beta");
     dir.write("src/alpha.c", "x\n");
+    ASSERT_EQ(::symlink("lib", dir.at("src/zlink").c_str()), 0);
+    ASSERT_EQ(::symlink("alpha.c", dir.at("src/yfile").c_str()), 0);
     const std::string out = dir.mkdir("out");
 
     window.show();
@@ -200,7 +202,7 @@ TEST_F(MainWindowTest, AFolderChosenInOneListFillsOnlyItsOwnPanel) {
     EXPECT_EQ(panel("objPNLSV"), "");
 
     // The list shows the way down from the root, then the folders inside,
-    // in the walk's order; files are not listed.
+    // links to folders among them, in the walk's order; files are not listed.
     std::vector<std::string> entries;
     for (int i = 0; i < countList->count(); ++i) {
         entries.push_back(countList->item(i)->text().trimmed().toStdString());
@@ -211,11 +213,12 @@ TEST_F(MainWindowTest, AFolderChosenInOneListFillsOnlyItsOwnPanel) {
     }
     expected.push_back("Beta");
     expected.push_back("lib");
+    expected.push_back("zlink");
     EXPECT_EQ(entries, expected);
-    EXPECT_EQ(countList->itemIndex(), static_cast<int>(expected.size()) - 3);
+    EXPECT_EQ(countList->itemIndex(), static_cast<int>(expected.size()) - 4);
 
     // Opening an entry (Enter, or a double click) makes it the current folder.
-    countList->setCurrentRow(countList->count() - 1);
+    countList->setCurrentRow(countList->count() - 2);
     QTest::keyClick(countList, Qt::Key_Return);
     EXPECT_EQ(countList->currentFolder(), src + "/lib");
     EXPECT_EQ(panel("objPNL"), src + "/lib");
