@@ -90,10 +90,8 @@ public:
     void at(const std::string& folder, const std::string& name, std::function<void()> change) {
         changes_[{folder, name}] = std::move(change);
     }
-    void onFolder(std::string_view, std::string_view) override {}
-    void onFile(std::string_view folder, std::string_view name, const FileFacts&,
-                const FileCount&) override {
-        const auto found = changes_.find({std::string(folder), std::string(name)});
+    void onFile(const WalkedFile& file) override {
+        const auto found = changes_.find({std::string(file.folder), std::string(file.name)});
         if (found != changes_.end()) found->second();
     }
 
@@ -131,7 +129,8 @@ TEST_F(BadTreeTest, EntriesThatVanishOrChangeWhileTheFolderIsWalked) {
     // next entry is counted.
     settings.Jobs = 1;
     RecordingFrontEnd frontEnd;
-    EXPECT_EQ(ExcSingleLangCount(settings, kLanguageVC, frontEnd, &changes), RunOutcome::Completed);
+    EXPECT_EQ(testing::runLanguageCount(settings, testing::codeOf(LanguageId::VC), frontEnd, {&changes}),
+              RunOutcome::Completed);
 
     // The listing's word on what each entry is stands: a vanished entry is a
     // file or a folder that cannot be read, and so is an entry that turned
@@ -413,7 +412,8 @@ TEST_F(BadTreeTest, FileThatGrowsAndShrinksWhileItIsCounted) {
     for (int run = 0; run < 20; ++run) {
         settings.ResultFileName = "r" + std::to_string(run) + ".csv";
         RecordingFrontEnd frontEnd;
-        EXPECT_EQ(ExcSingleLangCount(settings, kLanguageVC, frontEnd), RunOutcome::Completed);
+        EXPECT_EQ(testing::runLanguageCount(settings, testing::codeOf(LanguageId::VC), frontEnd),
+                  RunOutcome::Completed);
         const std::string written = readFile(dir.at(settings.ResultFileName));
         const std::string head = kStandardHeader + oneLineRow(root, "a.c");
         const std::string tail = oneLineRow(root, "z.c");

@@ -15,7 +15,7 @@ using namespace std::string_literals;
 using testing::LinesCase;
 constexpr LineClass B = LineClass::Blank, C = LineClass::Comment, S = LineClass::Code;
 
-void expectClasses(std::string_view marker, const std::vector<LinesCase>& cases) {
+void expectClasses(LineCommentMarker marker, const std::vector<LinesCase>& cases) {
     testing::expectClasses(CFamilyLineRules(marker), cases);
 }
 

@@ -22,9 +22,8 @@ using testing::TempDir;
 // Remembers the names of the files that were counted.
 class CountedNames : public WalkObserver {
 public:
-    void onFolder(std::string_view, std::string_view) override {}
-    void onFile(std::string_view, std::string_view name, const FileFacts&, const FileCount& count) override {
-        if (isCounted(count)) names.emplace_back(name);
+    void onFile(const WalkedFile& file) override {
+        if (isCounted(file.count)) names.emplace_back(file.name);
     }
     std::vector<std::string> names;
 };
@@ -80,7 +79,7 @@ TEST(CountCommandTest, FirstFailedCheckIsShownAndNothingRuns) {
         EXPECT_EQ(checkCountSettings(settings, languageCode), message);
 
         RecordingFrontEnd frontEnd;
-        EXPECT_EQ(runCountCommand(settings, frontEnd), CountOutcome::SettingsRefused);
+        EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::SettingsRefused);
         EXPECT_EQ(frontEnd.events, std::vector<std::string>{"failure: " + message});
         EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
         EXPECT_FALSE(std::filesystem::exists(dir.at("out.csv")));
@@ -128,8 +127,8 @@ TEST(CountCommandTest, StartsExactlyOneRunOfTheChosenLanguages) {
         }
         RecordingFrontEnd frontEnd;
         CountedNames counted;
-        EXPECT_EQ(runCountCommand(settingsWith(dir, c.choices), frontEnd, &counted),
-                  CountOutcome::Completed);
+        EXPECT_EQ(testing::runCommand(settingsWith(dir, c.choices), frontEnd, {&counted}),
+                  RunOutcome::Completed);
         EXPECT_EQ(frontEnd.events,
                   (std::vector<std::string>{"busy shown", "busy hidden", "info: 計数完了しました。"}));
         EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});

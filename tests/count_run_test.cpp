@@ -19,7 +19,7 @@
 #include "report/result_file.h"
 #include "runs/count_command.h"
 #include "runs/count_runs.h"
-#include "runs/run_summary.h"
+#include "report/run_tally.h"
 #include "support/result_rows.h"
 #include "support/test_support.h"
 
@@ -31,6 +31,12 @@ using testing::RecordingFrontEnd;
 using testing::TempDir;
 
 using namespace testing::rows;
+
+constexpr int kVB = testing::codeOf(LanguageId::VB);
+constexpr int kVC = testing::codeOf(LanguageId::VC);
+constexpr int kSQL = testing::codeOf(LanguageId::SQL);
+constexpr int kHTML = testing::codeOf(LanguageId::HTML);
+constexpr int kCOBOL = testing::codeOf(LanguageId::COBOL);
 
 class CountRunTest : public ::testing::Test {
 protected:
@@ -50,10 +56,8 @@ protected:
         return path;
     }
 
-    RunOutcome run(int languageCode, WalkObserver* extra = nullptr) {
-        return languageCode > kMultiLanguage
-                   ? ExcMultiLangCount(settings, languageCode, frontEnd, extra)
-                   : ExcSingleLangCount(settings, languageCode, frontEnd, extra);
+    RunOutcome run(int languageCode, const std::vector<WalkObserver*>& extra = {}) {
+        return testing::runLanguageCount(settings, languageCode, frontEnd, extra);
     }
 
     std::string result() const { return readFile(dir.at("out.csv")); }
@@ -108,7 +112,7 @@ TEST_P(EveryLanguageTest, CountsItsOwnFilesAndListsEverythingElse) {
     for (const Source& source : kSources) file(source.name, source.bytes);
     dir.mkdir("t/z");
     const bool multi = c.languageCode > kMultiLanguage;
-    const int commas = c.languageCode == kLanguageCOBOL ? 12 : 9;
+    const int commas = c.languageCode == kCOBOL ? 12 : 9;
 
     std::string expected = *c.header;
     for (const Source& source : kSources) {
@@ -131,11 +135,11 @@ TEST_P(EveryLanguageTest, CountsItsOwnFilesAndListsEverythingElse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, EveryLanguageTest,
-    ::testing::Values(LanguageCase{kLanguageVB, &kVBHeader, {"c.frm", "g.bas"}},
-                      LanguageCase{kLanguageVC, &kStandardHeader, {"a.c"}},
-                      LanguageCase{kLanguageSQL, &kStandardHeader, {"b.sql"}},
-                      LanguageCase{kLanguageHTML, &kStandardHeader, {"d.html"}},
-                      LanguageCase{kLanguageCOBOL, &kCOBOLHeader, {"e.cob"}},
+    ::testing::Values(LanguageCase{kVB, &kVBHeader, {"c.frm", "g.bas"}},
+                      LanguageCase{kVC, &kStandardHeader, {"a.c"}},
+                      LanguageCase{kSQL, &kStandardHeader, {"b.sql"}},
+                      LanguageCase{kHTML, &kStandardHeader, {"d.html"}},
+                      LanguageCase{kCOBOL, &kCOBOLHeader, {"e.cob"}},
                       LanguageCase{17, &kVBHeader, {"c.frm", "g.bas"}},
                       LanguageCase{30, &kVBHeader, {"a.c", "b.sql", "d.html"}},
                       LanguageCase{31, &kVBHeader, {"a.c", "b.sql", "c.frm", "d.html", "g.bas"}}),
@@ -147,7 +151,7 @@ TEST_F(CountRunTest, SubfolderRowIsFollowedAtOnceByItsContent) {
     file("a.c", "int a;\r\n// c\r\n\r\n");
     file("readme.txt", "read me\n");
     file("sub/b.h", kOneLine);
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), kStandardHeader + countedRow(root, "a.c", 16, "3,1,1,1,3,66.7") +
                             uncountedRow(root, "readme.txt") + folderRow(root, "sub") +
                             oneLineRow(root + "/sub", "b.h"));
@@ -156,23 +160,23 @@ TEST_F(CountRunTest, SubfolderRowIsFollowedAtOnceByItsContent) {
 TEST_F(CountRunTest, EachRunAppendsItsHeaderAndRows) {
     file("a.c", kOneLine);
     const std::string rows = kStandardHeader + oneLineRow(root, "a.c");
-    expectCompleted(run(kLanguageVC));
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), rows + rows);
 }
 
 TEST_F(CountRunTest, EmptyOrMissingCountFolderGivesTheHeaderAlone) {
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     settings.CountFolder = dir.at("missing");
-    expectCompleted(run(kLanguageSQL));
+    expectCompleted(run(kSQL));
     EXPECT_EQ(result(), kStandardHeader + kStandardHeader);
 }
 
 TEST_F(CountRunTest, MissingSaveFolderStopsBeforeAnythingIsRead) {
     file("a.c", kOneLine);
     settings.SaveFolder = dir.at("missing");
-    RunSummary walked;
-    EXPECT_EQ(run(kLanguageVC, &walked), RunOutcome::OpenFailed);
+    RunTally walked;
+    EXPECT_EQ(run(kVC, {&walked}), RunOutcome::OpenFailed);
     EXPECT_EQ(frontEnd.events, std::vector<std::string>{"failure: 計数結果保存ファイルオープン失敗。"});
     EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
     EXPECT_EQ(walked.folders + walked.filesCounted + walked.filesNotCounted, 0u);
@@ -185,7 +189,7 @@ TEST_F(CountRunTest, WriteFailureIsReportedInsteadOfCompletion) {
     settings.SaveFolder = "/dev";
     settings.ResultFileName = "full";
     settings.VCSelected = true;
-    EXPECT_EQ(runCountCommand(settings, frontEnd), CountOutcome::WriteFailed);
+    EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::WriteFailed);
     EXPECT_EQ(frontEnd.events, (std::vector<std::string>{"busy shown", "busy hidden",
                                                          "failure: 計数結果保存ファイル書込み失敗。"}));
 }
@@ -205,7 +209,7 @@ TEST_F(CountRunTest, WriteFailureAmidDialogsOfSeveralJobsEndsTheRun) {
     settings.ResultFileName = "full";
     settings.VCSelected = true;
     settings.Jobs = 2;
-    EXPECT_EQ(runCountCommand(settings, frontEnd), CountOutcome::WriteFailed);
+    EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::WriteFailed);
     ASSERT_GE(frontEnd.events.size(), 3u);
     EXPECT_LT(frontEnd.messages.size(), 3000u);
     EXPECT_EQ(frontEnd.events.back(), "failure: 計数結果保存ファイル書込み失敗。");
@@ -217,7 +221,7 @@ TEST_F(CountRunTest, FolderAndNameFieldsWithCommaQuoteOrLineBreakAreQuoted) {
     file("x,y.c", kOneLine);
     file("cr\rlf\n.c", kOneLine);
     file("plain.c", kOneLine);
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, "\"cr\rlf\n.c\"") +
                             folderRow(root, "\"p,q\"") + oneLineRow('"' + root + "/p,q\"", "m.c") +
                             oneLineRow(root, "plain.c") + oneLineRow(root, "\"say \"\"hi\"\".c\"") +
@@ -230,7 +234,7 @@ TEST_F(CountRunTest, EntriesAreSortedByNameWithLettersFoldedToUpperCase) {
     for (const char* name : {"b.c", "A.c", "a.c", "_x.c", "B/c.c", "Z.c", ".hidden.c"}) {
         file(name, kOneLine);
     }
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, ".hidden.c") + oneLineRow(root, "A.c") +
                             oneLineRow(root, "a.c") + folderRow(root, "B") +
                             oneLineRow(root + "/B", "c.c") +
@@ -251,7 +255,7 @@ TEST_F(CountRunTest, LinksFifosAndLoopsGetTheirRowsWithoutHangingOrEndlessDescen
     ASSERT_EQ(::symlink("..", dir.at("t/sub/back").c_str()), 0);
     ASSERT_EQ(::mkfifo(dir.at("t/x.c").c_str(), 0600), 0);
 
-    EXPECT_EQ(run(kLanguageVC), RunOutcome::Completed);
+    EXPECT_EQ(run(kVC), RunOutcome::Completed);
     EXPECT_EQ(result(), kStandardHeader + uncountedRow(root, "d.c") + folderRow(root, "e") +
                             folderRow(root, "ext") + oneLineRow(root + "/ext", "o.c") +
                             oneLineRow(root, "l.c") + oneLineRow(root, "real.c") +
@@ -277,14 +281,14 @@ TEST_F(CountRunTest, LinksFifosAndLoopsGetTheirRowsWithoutHangingOrEndlessDescen
 TEST_F(CountRunTest, CountFolderEndingInSeparatorGivesDoubledSeparators) {
     file("sub/b.c", kOneLine);
     settings.CountFolder = root + "/";
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), kStandardHeader + folderRow(root + "/", "sub") +
                             oneLineRow(root + "//sub", "b.c"));
 }
 
 TEST_F(CountRunTest, NamesAreWrittenInCP932OrAsRawBytes) {
     for (const char* name : {"\xFF\xFE.c", "日本語.c", "é.c", "😀.c", "日本/f.c"}) file(name, kOneLine);
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     // UTF-8 names in name order (by their bytes); each character without a
     // CP932 form is one "?"; a name that is not UTF-8 is kept as it is.
     EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, "?.c") + folderRow(root, "\x93\xFA\x96{") +
@@ -299,8 +303,8 @@ TEST_F(CountRunTest, Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew) {
     const std::string rows = kStandardHeaderUtf8 + folderRow(root, "日本") +
                              oneLineRow(root + "/日本", "f.c") + oneLineRow(root, "日本語.c") +
                              oneLineRow(root, "\xFF\xFE.c");
-    expectCompleted(run(kLanguageVC));
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), "\xEF\xBB\xBF" + rows + rows);
 }
 
@@ -313,7 +317,7 @@ TEST_P(ChainTest, EveryLevelIsListedAndTheBottomFileCounted) {
     const auto [levels, nameLength] = GetParam();
     const std::string name = "d" + std::string(nameLength - 1, 'x');
     buildChain(root, name, levels);
-    expectCompleted(run(kLanguageVC));
+    expectCompleted(run(kVC));
     EXPECT_EQ(result(), kStandardHeader + chainRows(root, name, levels));
 }
 
@@ -332,10 +336,10 @@ public:
         threads.insert(std::this_thread::get_id());
         calls.push_back(std::string(folder) + '/' + std::string(name));
     }
-    void onFile(std::string_view folder, std::string_view name, const FileFacts&,
-                const FileCount& count) override {
+    void onFile(const WalkedFile& file) override {
         threads.insert(std::this_thread::get_id());
-        calls.push_back(std::string(folder) + '/' + std::string(name) + (isCounted(count) ? " #" : ""));
+        calls.push_back(std::string(file.folder) + '/' + std::string(file.name) +
+                        (isCounted(file.count) ? " #" : ""));
     }
     std::set<std::thread::id> threads;
     std::vector<std::string> calls;
@@ -367,7 +371,7 @@ TEST_F(CountRunTest, EveryJobCountGivesTheSameResultDialogsAndObserverCalls) {
     while (big.size() < 3 * 128 * 1024) big += "/* a */ x;\r\n  y;\n\n";
     file("m3/big.c", big);
 
-    for (const int code : {kLanguageVC, kMultiLanguage + 15, kLanguageCOBOL}) {
+    for (const int code : {kVC, kMultiLanguage + 15, kCOBOL}) {
         std::string expected;
         std::vector<std::string> expectedCalls;
         for (const unsigned jobs : {1U, 2U, 8U}) {
@@ -375,9 +379,7 @@ TEST_F(CountRunTest, EveryJobCountGivesTheSameResultDialogsAndObserverCalls) {
             std::filesystem::remove(dir.at("out.csv"));
             settings.Jobs = jobs;
             CallRecorder recorder;
-            const RunOutcome outcome =
-                code > kMultiLanguage ? ExcMultiLangCount(settings, code, recorder, &recorder)
-                                      : ExcSingleLangCount(settings, code, recorder, &recorder);
+            const RunOutcome outcome = testing::runLanguageCount(settings, code, recorder, {&recorder});
             EXPECT_EQ(outcome, RunOutcome::Completed);
             EXPECT_EQ(recorder.threads, std::set<std::thread::id>{std::this_thread::get_id()});
             if (jobs == 1) {
@@ -403,13 +405,16 @@ TEST(ResultFileWriterTest, WritesTheFull64BitSizeAndLongRowsWhole) {
     TempDir dir;
     const std::string path = dir.at("out.csv");
     const std::string folder = "/" + std::string(600, 'f');
-    auto writer = ResultFileWriter::open(path, ResultLayout::Standard, ResultEncoding::CP932);
-    ASSERT_NE(writer, nullptr);
-    const CountResult counts{1, 0, 0, 1, 1, 0.0};
-    writer->onFile(folder, "big.sql", FileFacts{(std::uint64_t{1} << 32) + 5, kWritten}, counts);
-    writer->onFile(folder, "two.sql", FileFacts{std::uint64_t{1} << 31, kWritten}, counts);
-    writer->close();
-    EXPECT_EQ(readFile(path), folder + ",big.sql,File,4294967301," + kDate + ",1,0,0,1,1,0.0\r\n" +
+    ResultFileWriter writer(path, ResultEncoding::CP932);
+    const LanguageSet languages = LanguageSet::alone(LanguageId::SQL);
+    writer.onRunStart(RunStart{languages, "/"});
+    const FileCount counts = CountResult{1, 0, 0, 1, 1, 0.0};
+    const FileFacts big{(std::uint64_t{1} << 32) + 5, kWritten};
+    const FileFacts two{std::uint64_t{1} << 31, kWritten};
+    writer.onFile(WalkedFile{folder, "big.sql", LanguageId::SQL, big, counts});
+    writer.onFile(WalkedFile{folder, "two.sql", LanguageId::SQL, two, counts});
+    writer.onRunEnd(RunEnd::Completed);
+    EXPECT_EQ(readFile(path), kStandardHeader + folder + ",big.sql,File,4294967301," + kDate + ",1,0,0,1,1,0.0\r\n" +
                                   folder + ",two.sql,File,2147483648," + kDate + ",1,0,0,1,1,0.0\r\n");
 }
 

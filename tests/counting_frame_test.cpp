@@ -72,9 +72,8 @@ struct FailingLanguage {
         if (extension == "boom") throw Exception("type check failed");
         return extension == "t" ? 0 : -1;
     }
-    static constexpr FailureSite kCalcFileSite{"Failing::fiCalcFile", 1};
-    static constexpr FailureSite kExcCalcSite{"Failing::fiExcCalc", 2};
-    static constexpr FailureSite kTypeCheckSite{"Failing::fiChkType", 3};
+    static constexpr texts::CounterFailureSites kFailureSites{
+        {"Failing::fiCalcFile", 1}, {"Failing::fiExcCalc", 2}, {"Failing::fiChkType", 3}};
 };
 using FailingCounter = CountingFrame<FailingLanguage>;
 

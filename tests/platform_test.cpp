@@ -85,9 +85,12 @@ TEST(ProgressLine, DrawsCountsAndFolderThenClearsOnlyWhenEnabled) {
         std::FILE* stream = ::open_memstream(&buffer, &size);
         cli::ProgressLine progress(stream, enabled);
         progress.onFolder("src", "sub");
-        progress.onFile("src/sub\n", "a.c", FileFacts{}, FileCount{});  // drawn later, at most 4 a second
+        const FileFacts facts;
+        const FileCount none, counted = CountResult{};
+        // Drawn later, at most 4 a second.
+        progress.onFile(WalkedFile{"src/sub\n", "a.c", LanguageId::None, facts, none});
         progress.clear();
-        progress.onFile("src/sub\n", "b.c", FileFacts{}, CountResult{});
+        progress.onFile(WalkedFile{"src/sub\n", "b.c", LanguageId::VC, facts, counted});
         progress.clear();
         std::fclose(stream);
         const std::string written(buffer, size);

@@ -2,55 +2,61 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
+#include "counters/languages.h"
 #include "platform/ascii.h"
 #include "platform/directory.h"
+#include "platform/exception.h"
 
 namespace stepcount::cli {
 
-const char* const kHelpText = R"(Usage: stepcount (-l LANGUAGE | -m LIST) [options] FOLDER
-
-Counts the steps (lines) of the source files below FOLDER and appends one row
-for every folder and file to a result file (CSV, Shift_JIS by default).
-
-  -l, --lang LANGUAGE    count one language:
-                           vb     VB, VBA            .cls .bas .frm .dsr
-                           c      C, C++, Pro*C, Java .c .h .cpp .pc .java
-                           sql    SQL                .sql
-                           html   HTML, ASP, JSP     .htm .html .asp .js .jsp
-                           cobol  COBOL              .cob
-  -m, --multi LIST       count several languages in one pass, LIST being a
-                         comma list of vb, c, sql and html
-  -o, --output FILE      result file, appended to (default: LocResult.csv)
-      --encoding ENC     result file encoding: cp932 (default) or utf-8
-  -j, --jobs N           count N files at once (default: the number of
-                         cores); the result file is the same for every N
-  -q, --quiet            no progress line
-  -h, --help             show this help and exit
-  -V, --version          show the version and exit
-
-Exit status: 0 done, 1 the result file could not be opened or written,
-2 wrong arguments, 130 or 143 stopped by Ctrl-C or SIGTERM (the rows written
-before the stop are kept, each whole).
-
-Examples:
-  stepcount -l c -o result.csv src/
-  stepcount -m vb,c,sql,html src/
-)";
-
 namespace {
 
-bool setSingleLanguage(const std::string& name, CountSettings& settings) {
-    const std::string lowered = ascii::lowerCase(name);
-    if (lowered == "vb") settings.VBSelected = true;
-    else if (lowered == "c") settings.VCSelected = true;
-    else if (lowered == "sql") settings.SQLSelected = true;
-    else if (lowered == "html") settings.HTMLSelected = true;
-    else if (lowered == "cobol") settings.COBOLSelected = true;
-    else return false;
+// The languages of the help, one line each: the word, what it covers and
+// the extensions of its files.
+std::string languageLines() {
+    std::string lines;
+    for (const Language& language : languages()) {
+        std::string line = "                           ";
+        line += language.word;
+        line.resize(line.size() + (language.word.size() < 7 ? 7 - language.word.size() : 1), ' ');
+        line += language.description;
+        line.resize(std::max(line.size() + 1, std::size_t{62}), ' ');
+        for (const AcceptedExtension& accepted : language.extensions) {
+            line += '.';
+            line += accepted.extension;
+            line += ' ';
+        }
+        line.back() = '\n';
+        lines += line;
+    }
+    return lines;
+}
+
+// The words of the languages, "a, b, c or d"; of those that may be counted
+// together when `together` is set.
+std::string languageWords(bool together, std::string_view lastJoin) {
+    std::vector<std::string_view> words;
+    for (const Language& language : languages()) {
+        if (!together || language.severalBit != 0) words.push_back(language.word);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? lastJoin : ", ";
+        text += words[i];
+    }
+    return text;
+}
+
+bool setSingleLanguage(const std::string& word, CountSettings& settings) {
+    const Language* language = findLanguage(word);
+    if (language == nullptr) return false;
+    settings.*choiceOf(language->id).alone = true;
     return true;
 }
 
@@ -60,22 +66,23 @@ bool setLanguageList(const std::string& list, CountSettings& settings, std::stri
     std::string item;
     bool any = false;
     while (std::getline(items, item, ',')) {
-        const std::string lowered = ascii::lowerCase(item);
-        if (lowered == "vb") settings.MultiVB = true;
-        else if (lowered == "c") settings.MultiVC = true;
-        else if (lowered == "sql") settings.MultiSQL = true;
-        else if (lowered == "html") settings.MultiHTML = true;
-        else if (lowered == "cobol") {
-            error = "cobol cannot be counted together with other languages; use -l cobol";
-            return false;
-        } else {
-            error = "unknown language '" + item + "' in -m (choose from vb, c, sql, html)";
+        const Language* language = findLanguage(item);
+        if (language == nullptr) {
+            error = "unknown language '" + item + "' in -m (choose from " +
+                    languageWords(true, ", ") + ")";
             return false;
         }
+        if (language->severalBit == 0) {
+            error = std::string(language->word) +
+                    " cannot be counted together with other languages; use -l " +
+                    std::string(language->word);
+            return false;
+        }
+        settings.*choiceOf(language->id).together = true;
         any = true;
     }
     if (!any) {
-        error = "-m needs a comma list of languages (vb, c, sql, html)";
+        error = "-m needs a comma list of languages (" + languageWords(true, ", ") + ")";
         return false;
     }
     return true;
@@ -106,7 +113,7 @@ std::string optionText(const std::vector<char*>& argv, int shortOption) {
 }  // namespace
 
 void splitResultPath(const std::string& path, std::string& folder, std::string& name) {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.rfind(kPathSeparator);
     if (slash == std::string::npos) {
         folder.assign(1, '.');  // the current folder
         name = path;
@@ -117,6 +124,36 @@ void splitResultPath(const std::string& path, std::string& folder, std::string& 
     }
 }
 
+std::string helpText() {
+    return std::string(R"(Usage: stepcount (-l LANGUAGE | -m LIST) [options] FOLDER
+
+Counts the steps (lines) of the source files below FOLDER and appends one row
+for every folder and file to a result file (CSV, Shift_JIS by default).
+
+  -l, --lang LANGUAGE    count one language:
+)") + languageLines() +
+           R"(  -m, --multi LIST       count several languages in one pass, LIST being a
+                         comma list of )" +
+           languageWords(true, " and ") + R"(
+  -o, --output FILE      result file, appended to (default: LocResult.csv)
+      --encoding ENC     result file encoding: cp932 (default) or utf-8
+  -j, --jobs N           count N files at once (default: the number of
+                         cores); the result file is the same for every N
+  -s, --summary          print a table of the totals per language at the end
+  -q, --quiet            no progress line
+  -h, --help             show this help and exit
+  -V, --version          show the version and exit
+
+Exit status: 0 done, 1 the result file could not be opened or written,
+2 wrong arguments, 130 or 143 stopped by Ctrl-C or SIGTERM (the rows written
+before the stop are kept, each whole).
+
+Examples:
+  stepcount -l c -o result.csv src/
+  stepcount -m vb,c,sql,html --summary src/
+)";
+}
+
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error) {
     static const option kOptions[] = {
@@ -125,6 +162,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         {"output", required_argument, nullptr, 'o'},
         {"encoding", required_argument, nullptr, 'e'},
         {"jobs", required_argument, nullptr, 'j'},
+        {"summary", no_argument, nullptr, 's'},
         {"quiet", no_argument, nullptr, 'q'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -145,7 +183,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     opterr = 0;  // errors are reported here
     for (;;) {
         int index = 0;
-        const int option = ::getopt_long(argc, argv.data(), ":l:m:o:j:qhV", kOptions, &index);
+        const int option = ::getopt_long(argc, argv.data(), ":l:m:o:j:sqhV", kOptions, &index);
         if (option == -1) break;
         switch (option) {
             case 'l':
@@ -155,8 +193,8 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
                 }
                 single = true;
                 if (!setSingleLanguage(optarg, settings)) {
-                    error = std::string("unknown language '") + optarg +
-                            "' for -l (choose vb, c, sql, html or cobol)";
+                    error = std::string("unknown language '") + optarg + "' for -l (choose " +
+                            languageWords(false, " or ") + ")";
                     return false;
                 }
                 break;
@@ -188,6 +226,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
                     return false;
                 }
                 break;
+            case 's': commandLine.summary = true; break;
             case 'q': commandLine.quiet = true; break;
             case 'h': commandLine.action = CommandLine::Action::Help; return true;
             case 'V': commandLine.action = CommandLine::Action::Version; return true;
@@ -228,7 +267,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
 bool checkCountFolder(const std::string& folder, std::string& error) {
     if (openFolder(folder).valid()) return true;
     error = "cannot count '" + folder + "': " +
-            (errno == ENOTDIR ? std::string("not a folder") : std::string(std::strerror(errno)));
+            (errno == ENOTDIR ? std::string("not a folder") : systemErrorText(errno));
     return false;
 }
 

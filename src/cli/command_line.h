@@ -13,6 +13,7 @@ struct CommandLine {
     Action action = Action::Count;
     CountSettings settings;
     bool quiet = false;
+    bool summary = false;   // print the totals per language at the end
 };
 
 // Parses the arguments (without the program name). On a usage error returns
@@ -27,6 +28,7 @@ bool checkCountFolder(const std::string& folder, std::string& error);
 // Splits a result file path into the save folder and the file name.
 void splitResultPath(const std::string& path, std::string& folder, std::string& name);
 
-extern const char* const kHelpText;
+// The text of --help.
+std::string helpText();
 
 }  // namespace stepcount::cli

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -13,8 +14,10 @@
 #include "cli/terminal_front_end.h"
 #include "platform/stop_request.h"
 #include "platform/texts.h"
+#include "report/result_file.h"
+#include "report/run_tally.h"
+#include "report/summary_table.h"
 #include "runs/count_command.h"
-#include "runs/run_summary.h"
 
 namespace {
 
@@ -22,9 +25,15 @@ constexpr int kExitDone = 0;
 constexpr int kExitResultFileFailed = 1;
 constexpr int kExitUsage = 2;
 
+// The signal that stopped the run, for the closing message.
+volatile std::sig_atomic_t stopSignal = 0;
+
 // Ctrl-C (SIGINT) and SIGTERM stop the run at the next row or within the
 // file being read; a second one ends the program at once.
-void onStopSignal(int signalNumber) { stepcount::requestStop(signalNumber); }
+void onStopSignal(int signalNumber) {
+    stopSignal = signalNumber;
+    stepcount::requestStop(signalNumber);
+}
 
 void stopOnSignals() {
     struct sigaction action {};
@@ -56,7 +65,7 @@ int run(int argc, char** argv) {
     std::string error;
     if (!cli::parseCommandLine(arguments, commandLine, error)) return usageError(error);
     if (commandLine.action == cli::CommandLine::Action::Help) {
-        std::fputs(cli::kHelpText, stdout);
+        std::fputs(cli::helpText().c_str(), stdout);
         return kExitDone;
     }
     if (commandLine.action == cli::CommandLine::Action::Version) {
@@ -65,34 +74,37 @@ int run(int argc, char** argv) {
     }
     if (!cli::checkCountFolder(commandLine.settings.CountFolder, error)) return usageError(error);
 
+    const CountSettings& settings = commandLine.settings;
     cli::ProgressLine progress(stderr, !commandLine.quiet && ::isatty(STDERR_FILENO) == 1);
     cli::TerminalFrontEnd frontEnd(progress);
-    RunSummary summary;
-    ObserverFanOut observers;
-    observers.add(progress);
-    observers.add(summary);
+    ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
+    RunTally tally;
+    SummaryTable summary;
+    RunOutputs outputs{&resultFile, &progress, &tally};
+    if (commandLine.summary) outputs.push_back(&summary);
 
     stopOnSignals();
-    switch (runCountCommand(commandLine.settings, frontEnd, &observers)) {
-        case CountOutcome::Completed:
+    switch (runCountCommand(settings, frontEnd, outputs)) {
+        case RunOutcome::Completed:
             std::printf("Files counted: %llu, files not counted: %llu, folders: %llu, "
                         "total steps: %llu. Result file: %s\n",
-                        static_cast<unsigned long long>(summary.filesCounted),
-                        static_cast<unsigned long long>(summary.filesNotCounted),
-                        static_cast<unsigned long long>(summary.folders),
-                        static_cast<unsigned long long>(summary.totalSteps),
-                        resultPath(commandLine.settings).c_str());
+                        static_cast<unsigned long long>(tally.filesCounted),
+                        static_cast<unsigned long long>(tally.filesNotCounted),
+                        static_cast<unsigned long long>(tally.folders),
+                        static_cast<unsigned long long>(tally.totalSteps),
+                        resultFile.path().c_str());
+            if (commandLine.summary) std::printf("\n%s", summary.text().c_str());
             return kExitDone;
-        case CountOutcome::SettingsRefused: return kExitUsage;
-        case CountOutcome::OpenFailed:
-        case CountOutcome::WriteFailed: return kExitResultFileFailed;
-        case CountOutcome::Stopped: {
+        case RunOutcome::SettingsRefused: return kExitUsage;
+        case RunOutcome::OpenFailed:
+        case RunOutcome::WriteFailed: return kExitResultFileFailed;
+        case RunOutcome::Stopped: {
             progress.clear();
-            const int signalNumber = stopRequested();
+            const int signalNumber = stopSignal;
             std::fprintf(stderr,
                          "stepcount: stopped by %s; the result file holds the rows written before "
                          "the stop: %s\n",
-                         signalName(signalNumber).c_str(), resultPath(commandLine.settings).c_str());
+                         signalName(signalNumber).c_str(), resultFile.path().c_str());
             // As a shell reports a program that a signal ended.
             return 128 + signalNumber;
         }

@@ -57,10 +57,9 @@ void ProgressLine::onFolder(std::string_view folder, std::string_view) {
     advance(folder);
 }
 
-void ProgressLine::onFile(std::string_view folder, std::string_view, const FileFacts&,
-                          const FileCount&) {
+void ProgressLine::onFile(const WalkedFile& file) {
     ++files_;
-    advance(folder);
+    advance(file.folder);
 }
 
 void ProgressLine::advance(std::string_view folder) {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "runs/walk_observer.h"
+#include "walk/walk_observer.h"
 
 namespace stepcount::cli {
 
@@ -18,8 +18,7 @@ public:
     ProgressLine(std::FILE* stream, bool enabled) : stream_(stream), enabled_(enabled) {}
 
     void onFolder(std::string_view folder, std::string_view name) override;
-    void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
-                const FileCount& count) override;
+    void onFile(const WalkedFile& file) override;
 
     // Erases the line, so that a message can be printed; the next entry
     // draws it again.

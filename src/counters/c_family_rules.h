@@ -8,6 +8,7 @@
 // holds "*/". Markers behind code, and string literals, are not recognised.
 #pragma once
 
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -19,13 +20,23 @@
 
 namespace stepcount {
 
+// A line-comment marker: exactly two bytes, given as a two-character literal.
+struct LineCommentMarker {
+    template <std::size_t N>
+        requires(N == 3)
+    consteval LineCommentMarker(const char (&text)[N]) : first(text[0]), second(text[1]) {}  // NOLINT
+
+    char first;
+    char second;
+};
+
 class CFamilyLineRules {
 public:
-    static constexpr std::string_view kCLineComment = "//";
-    static constexpr std::string_view kSQLLineComment = "--";
+    static constexpr LineCommentMarker kCLineComment = "//";
+    static constexpr LineCommentMarker kSQLLineComment = "--";
 
-    explicit CFamilyLineRules(std::string_view lineCommentMarker)
-        : marker0_(lineCommentMarker[0]), marker1_(lineCommentMarker[1]) {}
+    explicit CFamilyLineRules(LineCommentMarker lineCommentMarker)
+        : marker0_(lineCommentMarker.first), marker1_(lineCommentMarker.second) {}
 
     // Starts a file: not inside a block comment.
     void start(int /*fileKind*/ = 0) { inBlockComment_ = false; }

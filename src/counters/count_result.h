@@ -6,11 +6,11 @@
 
 namespace stepcount {
 
-// Status of a counter operation.
-inline constexpr int kCounted = 0;          // the file was counted
-inline constexpr int kNotOfLanguage = -1;   // the type check refused the path
-inline constexpr int kFailureShown = -10;   // a failure was caught and shown
-inline constexpr int kNoLineList = -100;    // the line reader could not be created
+// Status of a counter operation: an int, as the counters' callers know it.
+inline constexpr int kCounted = 0;                  // the file was counted
+inline constexpr int kNotOfLanguage = -1;           // the type check refused the path
+inline constexpr int kFailureShown = -10;           // a failure was caught and shown
+inline constexpr int kLineReaderUnavailable = -100; // no memory for the line reader's buffers
 
 // Record of the C-family, SQL and HTML counters.
 struct CountResult {

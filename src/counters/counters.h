@@ -29,9 +29,7 @@ struct CFamilyLanguage {
     using Rules = CFamilyLineRules;
     static constexpr std::array<AcceptedExtension, 5> kExtensions{
         {{"java", 0}, {"h", 0}, {"c", 0}, {"cpp", 0}, {"pc", 0}}};
-    static constexpr FailureSite kCalcFileSite{"mVCCalc_c::fiExcCalc", 42};
-    static constexpr FailureSite kExcCalcSite{"mVCCalc_c::fiExcCalc", 159};
-    static constexpr FailureSite kTypeCheckSite{"mVCCalc_c::fiChkType", 212};
+    static constexpr const texts::CounterFailureSites& kFailureSites = texts::kVCFailureSites;
     static Rules makeRules() { return Rules(Rules::kCLineComment); }
 };
 
@@ -39,9 +37,7 @@ struct SQLLanguage {
     using Record = CountResult;
     using Rules = CFamilyLineRules;
     static constexpr std::array<AcceptedExtension, 1> kExtensions{{{"sql", 0}}};
-    static constexpr FailureSite kCalcFileSite{"mSQLCalc_c::fiExcCalc", 42};
-    static constexpr FailureSite kExcCalcSite{"mSQLCalc_c::fiExcCalc", 159};
-    static constexpr FailureSite kTypeCheckSite{"mSQLCalc_c::fiChkType", 196};
+    static constexpr const texts::CounterFailureSites& kFailureSites = texts::kSQLFailureSites;
     static Rules makeRules() { return Rules(Rules::kSQLLineComment); }
 };
 
@@ -50,9 +46,7 @@ struct VBLanguage {
     using Rules = VBLineRules;
     static constexpr std::array<AcceptedExtension, 4> kExtensions{
         {{"cls", kVBModule}, {"bas", kVBModule}, {"frm", kVBForm}, {"dsr", kVBForm}}};
-    static constexpr FailureSite kCalcFileSite{"mVBCalc_c::fiExcCalc", 43};
-    static constexpr FailureSite kExcCalcSite{"mVBCalc_c::fiExcCalc", 139};
-    static constexpr FailureSite kTypeCheckSite{"mVBCalc_c::fiGetType", 196};
+    static constexpr const texts::CounterFailureSites& kFailureSites = texts::kVBFailureSites;
 };
 
 struct HTMLLanguage {
@@ -60,18 +54,14 @@ struct HTMLLanguage {
     using Rules = HTMLLineRules;
     static constexpr std::array<AcceptedExtension, 5> kExtensions{
         {{"htm", 0}, {"html", 0}, {"asp", 0}, {"js", 0}, {"jsp", 0}}};
-    static constexpr FailureSite kCalcFileSite{"mHTMLCalc_c::fiExcCalc", 41};
-    static constexpr FailureSite kExcCalcSite{"mHTMLCalc_c::fiExcCalc", 209};
-    static constexpr FailureSite kTypeCheckSite{"mHTMLCalc_c::fiChkType", 262};
+    static constexpr const texts::CounterFailureSites& kFailureSites = texts::kHTMLFailureSites;
 };
 
 struct COBOLLanguage {
     using Record = COBOLCountResult;
     using Rules = COBOLLineRules;
     static constexpr std::array<AcceptedExtension, 1> kExtensions{{{"cob", 0}}};
-    static constexpr FailureSite kCalcFileSite{"mCOBOLCalc_c::fiExcCalc", 41};
-    static constexpr FailureSite kExcCalcSite{"mCOBOLCalc_c::fiExcCalc", 242};
-    static constexpr FailureSite kTypeCheckSite{"mCOBOLCalc_c::fiChkType", 279};
+    static constexpr const texts::CounterFailureSites& kFailureSites = texts::kCOBOLFailureSites;
 };
 
 // C, C++, Pro*C and Java.

@@ -9,9 +9,8 @@
 //   Rules                      its line rules: start(fileKind), classify(line)
 //   kExtensions                the extensions it accepts (lower case), each
 //                              with the file kind it gives
-//   kCalcFileSite, kExcCalcSite, kTypeCheckSite
-//                              label and line number of each operation's
-//                              error dialog
+//   kFailureSites              label and line number of each operation's
+//                              error dialog (texts::CounterFailureSites)
 // and optionally
 //   static Rules makeRules()   when its rules are not default-constructed
 //   static int fileKind(std::string_view lowerCaseExtension)
@@ -28,6 +27,7 @@
 #include "platform/ascii.h"
 #include "platform/line_reader.h"
 #include "platform/message_display.h"
+#include "platform/texts.h"
 
 namespace stepcount {
 
@@ -38,10 +38,7 @@ struct AcceptedExtension {
 };
 
 // Where a counter failure was caught, as its error dialog names it.
-struct FailureSite {
-    const char* label;
-    int line;
-};
+using texts::FailureSite;
 
 // The error dialog's text: the failure's own message, one space, then a line
 // with the operation's label and line number.
@@ -161,7 +158,7 @@ public:
     // Counts a file; on kCounted copies the whole record into `result`, which
     // is left untouched on every other status.
     int fiCalcFile(const FileLocation& file, Record& result) {
-        return runGuarded(*display_, Language::kCalcFileSite, [&] {
+        return runGuarded(*display_, Language::kFailureSites.calcFile, [&] {
             const int status = fiExcCalc(file);
             if (status == kCounted) result = record_;
             return status;
@@ -171,20 +168,26 @@ public:
     // Counts a file into the counter's own record. kNotOfLanguage also when
     // the type check failed and showed its own dialog.
     int fiExcCalc(const FileLocation& file) {
-        return runGuarded(*display_, Language::kExcCalcSite, [&] {
-            record_ = Record{};
-            facts_ = FileFacts{};
+        return runGuarded(*display_, Language::kFailureSites.excCalc, [&] {
+            resetRecord();
             int kind = 0;
             if (checkType(file.path, kind) != kCounted) return kNotOfLanguage;
-            if constexpr (requires { record_.iFileType; }) record_.iFileType = kind;
-            LineTally<Record> tally;
-            const int status = classifyFile(
-                file, kind, [&tally](std::string_view, LineVerdict verdict) { tally.add(verdict); },
-                &facts_);
-            if (status != kCounted) return status;
-            tally.copyTo(record_);
-            finishTotals(record_);
-            return kCounted;
+            return countIntoRecord(file, kind);
+        });
+    }
+
+    // Counts a file whose type check has been made already and gave
+    // `fileKind`, as fiCalcFile counts it after its own type check: with the
+    // same guards and dialogs. A run that chooses a counter by asking the
+    // type checks need not check the type twice.
+    int countOfKind(const FileLocation& file, int fileKind, Record& result) {
+        return runGuarded(*display_, Language::kFailureSites.calcFile, [&] {
+            const int status = runGuarded(*display_, Language::kFailureSites.excCalc, [&] {
+                resetRecord();
+                return countIntoRecord(file, fileKind);
+            });
+            if (status == kCounted) result = record_;
+            return status;
         });
     }
 
@@ -192,13 +195,13 @@ public:
     // under the language's rules: sink(std::string_view window, LineVerdict).
     // `fileKind` is what the type check gave. Does not check the type and does
     // not guard: a file that cannot be read throws Exception. Returns
-    // kNoLineList when no line reader can be created, otherwise kCounted,
+    // kLineReaderUnavailable when no line reader can be created, otherwise kCounted,
     // with the file's size and last write in `facts` when given.
     template <class Sink>
     static int classifyFile(const FileLocation& file, int fileKind, Sink&& sink,
                             FileFacts* facts = nullptr) {
         LineReader* const reader = LineReader::forThisThread();
-        if (reader == nullptr) return kNoLineList;
+        if (reader == nullptr) return kLineReaderUnavailable;
         struct Closer {
             LineReader& reader;
             ~Closer() { reader.close(); }
@@ -226,12 +229,11 @@ public:
     // Size and last write of the file last counted.
     const FileFacts& fileFacts() const { return facts_; }
 
-protected:
-    // The type check with the file's kind: kCounted with the kind when `path` names a file
-    // of the language, kNotOfLanguage when not, kFailureShown after a caught
-    // failure.
+    // The type check with the file's kind: kCounted with the kind when `path`
+    // names a file of the language, kNotOfLanguage when not, kFailureShown
+    // after a caught failure (shown as the type check's error dialog).
     int checkType(const std::string& path, int& kind) {
-        return runGuarded(*display_, Language::kTypeCheckSite, [&] {
+        return runGuarded(*display_, Language::kFailureSites.typeCheck, [&] {
             kind = 0;
             std::string extension;
             if (!pathExtension(path, extension)) return kNotOfLanguage;
@@ -243,6 +245,23 @@ protected:
     }
 
 private:
+    void resetRecord() {
+        record_ = Record{};
+        facts_ = FileFacts{};
+    }
+
+    // Reads and classifies a file of the given kind into the record.
+    int countIntoRecord(const FileLocation& file, int kind) {
+        if constexpr (requires { record_.iFileType; }) record_.iFileType = kind;
+        LineTally<Record> tally;
+        const int status = classifyFile(
+            file, kind, [&tally](std::string_view, LineVerdict verdict) { tally.add(verdict); }, &facts_);
+        if (status != kCounted) return status;
+        tally.copyTo(record_);
+        finishTotals(record_);
+        return kCounted;
+    }
+
     static Rules makeRules() {
         if constexpr (requires { Language::makeRules(); }) {
             return Language::makeRules();

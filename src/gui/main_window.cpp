@@ -7,12 +7,16 @@
 #include <QMetaObject>
 #include <QScreen>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <initializer_list>
 #include <system_error>
 
+#include "counters/languages.h"
+#include "platform/stop_request.h"
 #include "platform/texts.h"
+#include "runs/count_runs.h"
 
 namespace stepcount::gui {
 namespace {
@@ -23,6 +27,28 @@ constexpr int kClientHeight = 583;
 constexpr int kWindowFontPixels = 16;
 constexpr int kHeadingPixels = 19;
 constexpr int kBusyPixels = 21;
+
+// The language choices: the first radio button's top, the step from one to
+// the next, and the gap before the one for several languages. The first
+// five radio buttons and four check boxes keep the widths they were designed
+// with; a language added since gets the widest.
+constexpr int kFirstChoiceTop = 40;
+constexpr int kChoiceStep = 25;
+constexpr int kMultiChoiceGap = 9;
+constexpr int kRadioWidths[] = {105, 161, 105, 121, 121};
+constexpr int kCheckWidths[] = {113, 161, 113, 121};
+
+template <std::size_t N>
+int widthOf(const int (&widths)[N], int number) {
+    return number <= static_cast<int>(N) ? widths[number - 1] : 161;
+}
+
+// The keyboard's tab order, by the controls' names.
+constexpr const char* kTabOrder[] = {
+    "objDirLB",    "objDrvCB",    "objPNL",          "objBtnExc", "rdoBtnLang1", "rdoBtnLang2",
+    "objPNLSV",    "objDrvCBSV",  "objDirLBSV",      "pnlExcSts", "edtSVFLNM",   "rdoBtnLang3",
+    "rdoBtnLang4", "rdoBtnMultiLang", "chkbLang1",   "chkbLang2", "chkbLang3",   "chkbLang4",
+    "rdoBtnLang5"};
 
 QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -51,9 +77,9 @@ QFont sizedFont(const QFont& base, int pixels, bool bold, bool italic) {
 }
 
 template <class Control>
-Control* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+Control* place(QWidget* parent, std::string_view name, int left, int top, int width, int height) {
     auto* control = new Control(parent);
-    control->setObjectName(QString::fromLatin1(name));
+    control->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     control->setGeometry(left, top, width, height);
     return control;
 }
@@ -101,8 +127,15 @@ TobjFRMMain::TobjFRMMain(MessageDisplay* dialogs, QWidget* parent)
     }
 }
 
+// A window that goes while a count runs (the application quits, the session
+// ends) stops the count: what the run waits for on the window's thread is
+// given up, the run ends at its next row with the rows written so far whole,
+// and the window waits for it before it goes.
 TobjFRMMain::~TobjFRMMain() {
-    if (worker_.joinable()) worker_.join();
+    if (!worker_.joinable()) return;
+    requestStop(kStopForClosingWindow);
+    frontEnd_->abandon();
+    worker_.join();
 }
 
 void TobjFRMMain::createControls() {
@@ -114,12 +147,12 @@ void TobjFRMMain::createControls() {
         control->setFont(heading);
         return control;
     };
-    auto radio = [&](const char* name, std::string_view text, int left, int top, int width) {
+    auto radio = [&](const std::string& name, std::string_view text, int left, int top, int width) {
         auto* control = place<QRadioButton>(this, name, left, top, width, 25);
         control->setText(qtext(text));
         return control;
     };
-    auto check = [&](const char* name, std::string_view text, int top, int width) {
+    auto check = [&](const std::string& name, std::string_view text, int top, int width) {
         auto* control = place<QCheckBox>(this, name, 8, top, width, 25);
         control->setText(qtext(text));
         return control;
@@ -137,17 +170,28 @@ void TobjFRMMain::createControls() {
     };
 
     Label2 = label("Label2", texts::kLanguageHeading, 8, 16, 42);
-    rdoBtnLang1 = radio("rdoBtnLang1", texts::kVBLanguage, 8, 40, 105);
-    rdoBtnLang2 = radio("rdoBtnLang2", texts::kVCLanguage, 8, 65, 161);
-    rdoBtnLang3 = radio("rdoBtnLang3", texts::kSQLLanguage, 8, 90, 105);
-    rdoBtnLang4 = radio("rdoBtnLang4", texts::kHTMLLanguage, 8, 115, 121);
-    rdoBtnLang5 = radio("rdoBtnLang5", texts::kCOBOLLanguage, 8, 140, 121);
-    rdoBtnMultiLang = radio("rdoBtnMultiLang", texts::kMultiLanguageChoice, 0, 174, 105);
+    // A radio button for each language, then the one for several languages,
+    // then a check box for each language that may be counted with others.
+    int top = kFirstChoiceTop;
+    int radios = 0;
+    for (const Language& language : languages()) {
+        const std::string name = "rdoBtnLang" + std::to_string(++radios);
+        languageControls_.push_back(
+            {language.id, radio(name, language.caption, 8, top, widthOf(kRadioWidths, radios)),
+             nullptr});
+        top += kChoiceStep;
+    }
+    top += kMultiChoiceGap;
+    rdoBtnMultiLang = radio("rdoBtnMultiLang", texts::kMultiLanguageChoice, 0, top, 105);
     rdoBtnMultiLang->setFont(sizedFont(windowFont, kWindowFontPixels, true, false));
-    chkbLang1 = check("chkbLang1", texts::kVBLanguage, 199, 113);
-    chkbLang2 = check("chkbLang2", texts::kVCLanguage, 224, 161);
-    chkbLang3 = check("chkbLang3", texts::kSQLLanguage, 249, 113);
-    chkbLang4 = check("chkbLang4", texts::kHTMLLanguage, 274, 121);
+    int checks = 0;
+    for (LanguageControls& controls : languageControls_) {
+        const Language& language = languageOf(controls.language);
+        if (language.severalBit == 0) continue;
+        top += kChoiceStep;
+        const std::string name = "chkbLang" + std::to_string(++checks);
+        controls.check = check(name, language.caption, top, widthOf(kCheckWidths, checks));
+    }
 
     Label1 = label("Label1", texts::kCountFolderHeading, 176, 16, 210);
     objPNL = folderPanel("objPNL", 40, palette().color(QPalette::ToolTipBase));
@@ -189,12 +233,18 @@ void TobjFRMMain::createControls() {
     objDrvCB->setDirList(objDirLB);
     objDrvCBSV->setDirList(objDirLBSV);
 
-    // The keyboard's tab order.
-    const std::initializer_list<QWidget*> tabOrder = {
-        objDirLB,    objDrvCB,    objPNL,      objBtnExc,   rdoBtnLang1, rdoBtnLang2,
-        objPNLSV,    objDrvCBSV,  objDirLBSV,  pnlExcSts,   edtSVFLNM,   rdoBtnLang3,
-        rdoBtnLang4, rdoBtnMultiLang, chkbLang1, chkbLang2, chkbLang3,   chkbLang4,
-        rdoBtnLang5};
+    // The keyboard's tab order, then the choices of languages added since.
+    std::vector<QWidget*> tabOrder;
+    for (const char* name : kTabOrder) {
+        if (auto* control = findChild<QWidget*>(QString::fromLatin1(name))) tabOrder.push_back(control);
+    }
+    for (const LanguageControls& controls : languageControls_) {
+        for (QWidget* control : {static_cast<QWidget*>(controls.radio), static_cast<QWidget*>(controls.check)}) {
+            if (control != nullptr && std::find(tabOrder.begin(), tabOrder.end(), control) == tabOrder.end()) {
+                tabOrder.push_back(control);
+            }
+        }
+    }
     QWidget* previous = nullptr;
     for (QWidget* control : tabOrder) {
         if (control->focusPolicy() == Qt::NoFocus) continue;   // the panels take no focus
@@ -226,16 +276,12 @@ CountSettings TobjFRMMain::currentSettings() const {
     settings.CountFolder = objPNL->caption();
     settings.SaveFolder = objPNLSV->caption();
     settings.ResultFileName = fileSystemBytes(edtSVFLNM->text());
-    settings.VBSelected = rdoBtnLang1->isChecked();
-    settings.VCSelected = rdoBtnLang2->isChecked();
-    settings.SQLSelected = rdoBtnLang3->isChecked();
-    settings.HTMLSelected = rdoBtnLang4->isChecked();
-    settings.COBOLSelected = rdoBtnLang5->isChecked();
+    for (const LanguageControls& controls : languageControls_) {
+        const LanguageChoice& choice = choiceOf(controls.language);
+        settings.*choice.alone = controls.radio->isChecked();
+        if (controls.check != nullptr) settings.*choice.together = controls.check->isChecked();
+    }
     settings.MultiSelected = rdoBtnMultiLang->isChecked();
-    settings.MultiVB = chkbLang1->isChecked();
-    settings.MultiVC = chkbLang2->isChecked();
-    settings.MultiSQL = chkbLang3->isChecked();
-    settings.MultiHTML = chkbLang4->isChecked();
     const QByteArray caption = windowTitle().toUtf8();
     settings.MessageCaption.assign(caption.constData(), static_cast<std::size_t>(caption.size()));
     return settings;
@@ -249,14 +295,15 @@ void TobjFRMMain::objBtnExcClick() {
         const CountSettings settings = currentSettings();
         progress_ = std::make_unique<WindowProgress>(
             this, [this](const ProgressFigures& figures) { showProgress(figures); });
+        resultFile_ = std::make_unique<ResultFileWriter>(resultPath(settings), settings.Encoding);
         frontEnd_->setProgress(progress_.get());
         lblProgress->clear();
         objBtnExc->setEnabled(false);
         worker_ = std::thread([this, settings] {
-            CountOutcome outcome = CountOutcome::SettingsRefused;
+            RunOutcome outcome = RunOutcome::SettingsRefused;
             std::string failure;
             try {
-                outcome = runCountCommand(settings, *frontEnd_, progress_.get());
+                outcome = runCountCommand(settings, *frontEnd_, {resultFile_.get(), progress_.get()});
             } catch (const std::exception& error) {
                 failure = error.what();
             }
@@ -270,11 +317,11 @@ void TobjFRMMain::objBtnExcClick() {
     }
 }
 
-void TobjFRMMain::finishRun(CountOutcome outcome, const std::string& failure) {
+void TobjFRMMain::finishRun(RunOutcome outcome, const std::string& failure) {
     if (worker_.joinable()) worker_.join();
     lastOutcome_ = outcome;
     frontEnd_->setProgress(nullptr);
-    if (outcome == CountOutcome::SettingsRefused) lblProgress->clear();
+    if (outcome == RunOutcome::SettingsRefused) lblProgress->clear();
     objBtnExc->setEnabled(true);
     if (!failure.empty()) showFailure(failure);
     emit runFinished();

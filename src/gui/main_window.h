@@ -15,9 +15,11 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gui/folder_choosers.h"
 #include "gui/window_front_end.h"
+#include "report/result_file.h"
 #include "runs/count_command.h"
 #include "runs/count_settings.h"
 
@@ -41,6 +43,9 @@ class TobjFRMMain : public QWidget {
     Q_OBJECT
 
 public:
+    // The reason of the stop that a window going away asks of its run.
+    static constexpr int kStopForClosingWindow = -1;
+
     // Message boxes go to `dialogs` when given, to modal dialogs otherwise.
     explicit TobjFRMMain(MessageDisplay* dialogs = nullptr, QWidget* parent = nullptr);
     ~TobjFRMMain() override;
@@ -49,7 +54,7 @@ public:
     CountSettings currentSettings() const;
     bool runInProgress() const { return worker_.joinable(); }
     // How the last count command ended.
-    CountOutcome lastOutcome() const { return lastOutcome_; }
+    RunOutcome lastOutcome() const { return lastOutcome_; }
 
 signals:
     // A count command has ended and the window is ready for the next.
@@ -64,7 +69,7 @@ private:
     void objDirLBChange();
     void objDirLBSVChange();
     void objBtnExcClick();
-    void finishRun(CountOutcome outcome, const std::string& failure);
+    void finishRun(RunOutcome outcome, const std::string& failure);
     void showProgress(const ProgressFigures& figures);
     void showFailure(const std::string& message);
 
@@ -72,16 +77,15 @@ private:
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
-    QRadioButton* rdoBtnLang1 = nullptr;
-    QRadioButton* rdoBtnLang2 = nullptr;
-    QRadioButton* rdoBtnLang3 = nullptr;
-    QRadioButton* rdoBtnLang4 = nullptr;
-    QRadioButton* rdoBtnLang5 = nullptr;
+    // The choices of the languages, in the table's order: rdoBtnLang1 to
+    // rdoBtnLang5, and chkbLang1 to chkbLang4 for those counted together.
+    struct LanguageControls {
+        LanguageId language;
+        QRadioButton* radio;
+        QCheckBox* check;   // none for a language counted alone only
+    };
+    std::vector<LanguageControls> languageControls_;
     QRadioButton* rdoBtnMultiLang = nullptr;
-    QCheckBox* chkbLang1 = nullptr;
-    QCheckBox* chkbLang2 = nullptr;
-    QCheckBox* chkbLang3 = nullptr;
-    QCheckBox* chkbLang4 = nullptr;
     CaptionPanel* objPNL = nullptr;
     DriveComboBox* objDrvCB = nullptr;
     DirectoryListBox* objDirLB = nullptr;
@@ -97,8 +101,9 @@ private:
     MessageDisplay* dialogs_;
     std::unique_ptr<WindowFrontEnd> frontEnd_;
     std::unique_ptr<WindowProgress> progress_;
+    std::unique_ptr<ResultFileWriter> resultFile_;
     std::thread worker_;
-    CountOutcome lastOutcome_ = CountOutcome::SettingsRefused;
+    RunOutcome lastOutcome_ = RunOutcome::SettingsRefused;
 };
 
 }  // namespace stepcount::gui

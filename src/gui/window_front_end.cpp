@@ -6,8 +6,8 @@
 #include <QMetaObject>
 #include <QThread>
 
-
 namespace stepcount::gui {
+
 void showDialog(QWidget* parent, std::string_view text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption,
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
@@ -24,24 +24,51 @@ void DialogDisplay::showMessageBox(std::string_view text, std::string_view capti
     showDialog(parent_, text, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
-void WindowFrontEnd::onWindowThread(const std::function<void()>& action) {
+void WindowFrontEnd::onWindowThread(std::function<void()> action) {
     if (QThread::currentThread() == window_->thread()) {
-        action();
-    } else {
-        QMetaObject::invokeMethod(window_, action, Qt::BlockingQueuedConnection);
+        if (!calls_->abandoned) action();
+        return;
     }
+    // Handed to the window's thread and waited for; not a blocking queued
+    // call, which a window waiting for the run would never carry out.
+    struct Call {
+        std::function<void()> action;
+        bool done = false;
+    };
+    auto call = std::make_shared<Call>(Call{std::move(action)});
+    std::unique_lock<std::mutex> lock(calls_->mutex);
+    if (calls_->abandoned) return;
+    QMetaObject::invokeMethod(
+        window_,
+        [calls = calls_, call] {
+            {
+                std::lock_guard<std::mutex> guard(calls->mutex);
+                if (calls->abandoned) return;
+            }
+            call->action();
+            std::lock_guard<std::mutex> guard(calls->mutex);
+            call->done = true;
+            calls->done.notify_all();
+        },
+        Qt::QueuedConnection);
+    calls_->done.wait(lock, [&] { return call->done || calls_->abandoned; });
+}
+
+void WindowFrontEnd::abandon() {
+    std::lock_guard<std::mutex> lock(calls_->mutex);
+    calls_->abandoned = true;
+    calls_->done.notify_all();
 }
 
 void WindowFrontEnd::showMessage(std::string_view text) {
-    const std::string copy(text);
-    onWindowThread([&] { dialogs_.showMessage(copy); });
+    onWindowThread([this, copy = std::string(text)] { dialogs_.showMessage(copy); });
 }
 
 void WindowFrontEnd::showMessageBox(std::string_view text, std::string_view caption,
                                     MessageKind kind) {
-    const std::string textCopy(text);
-    const std::string captionCopy(caption);
-    onWindowThread([&] { dialogs_.showMessageBox(textCopy, captionCopy, kind); });
+    onWindowThread([this, textCopy = std::string(text), captionCopy = std::string(caption), kind] {
+        dialogs_.showMessageBox(textCopy, captionCopy, kind);
+    });
 }
 
 void WindowFrontEnd::showBusy() {
@@ -58,14 +85,13 @@ void WindowFrontEnd::hideBusy() {
 
 void WindowProgress::onFolder(std::string_view folder, std::string_view name) {
     tallies_.onFolder(folder, name);
-    currentFolder_.assign(folder).append("/").append(name);
+    currentFolder_.assign(folder).append(1, kPathSeparator).append(name);
     post(false);
 }
 
-void WindowProgress::onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
-                            const FileCount& count) {
-    tallies_.onFile(folder, name, facts, count);
-    if (folder != currentFolder_) currentFolder_.assign(folder);
+void WindowProgress::onFile(const WalkedFile& file) {
+    tallies_.onFile(file);
+    if (file.folder != currentFolder_) currentFolder_.assign(file.folder);
     post(false);
 }
 

@@ -10,11 +10,14 @@
 #include <QWidget>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
+#include "report/run_tally.h"
 #include "runs/run_front_end.h"
-#include "runs/run_summary.h"
 
 namespace stepcount::gui {
 
@@ -48,10 +51,25 @@ public:
     // is over.
     void setProgress(class WindowProgress* progress) { progress_ = progress; }
 
-private:
-    // Runs `action` on the window's thread and returns when it is done.
-    void onWindowThread(const std::function<void()>& action);
+    // The window is going away: what the run waits for on the window's
+    // thread is given up, and nothing more is asked of the window. Called on
+    // the window's thread.
+    void abandon();
 
+private:
+    // Runs `action` on the window's thread and returns when it is done, or
+    // at once, without it, once the window is abandoned.
+    void onWindowThread(std::function<void()> action);
+
+    // What the run's thread and the window's thread share about the calls
+    // handed to the window; it lives as long as a call that refers to it.
+    struct Calls {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool abandoned = false;
+    };
+
+    std::shared_ptr<Calls> calls_ = std::make_shared<Calls>();
     QObject* window_;
     MessageDisplay& dialogs_;
     QWidget* busyPanel_;
@@ -76,8 +94,7 @@ public:
         : window_(window), show_(std::move(show)), interval_(interval) {}
 
     void onFolder(std::string_view folder, std::string_view name) override;
-    void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
-                const FileCount& count) override;
+    void onFile(const WalkedFile& file) override;
     // Shows the final figures.
     void finish();
 
@@ -88,7 +105,7 @@ private:
     Show show_;
     std::chrono::milliseconds interval_;
     std::chrono::steady_clock::time_point lastShown_{};
-    RunSummary tallies_;
+    RunTally tallies_;
     std::string currentFolder_;
 };
 

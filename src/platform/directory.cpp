@@ -119,16 +119,14 @@ EntryInfo inspectEntry(int folderFd, const std::string& name) {
     }
     info.size = static_cast<std::uint64_t>(st.st_size);
     info.modified = st.st_mtim.tv_sec;
-    info.device = st.st_dev;
-    info.inode = st.st_ino;
     return info;
 }
 
-bool identifyFolder(int folderFd, dev_t& device, ino_t& inode) {
+bool identifyFolder(int folderFd, FolderIdentity& identity) {
     struct stat st {};
     if (::fstat(folderFd, &st) != 0) return false;
-    device = st.st_dev;
-    inode = st.st_ino;
+    identity.device = static_cast<std::uint64_t>(st.st_dev);
+    identity.inode = static_cast<std::uint64_t>(st.st_ino);
     return true;
 }
 

@@ -2,8 +2,6 @@
 // what an entry is, opening folders relative to their parent.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -20,12 +18,17 @@ enum class EntryType {
     Unreachable,   // cannot be inspected: a dangling link, a loop of links, a vanished entry
 };
 
+// What tells one folder from every other on the machine (device and inode).
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
 struct EntryInfo {
     EntryType type = EntryType::Unreachable;
     std::uint64_t size = 0;       // of the file, or of the link's target
     std::time_t modified = 0;     // last write, of the file or the link's target
-    dev_t device = 0;
-    ino_t inode = 0;
 };
 
 // Opens a folder for listing and for opening its entries; -1 with errno on
@@ -50,7 +53,7 @@ bool listFolder(int folderFd, std::vector<ListedEntry>& entries);
 // What `name` in the open folder is, following links.
 EntryInfo inspectEntry(int folderFd, const std::string& name);
 
-// Device and inode of an open folder.
-bool identifyFolder(int folderFd, dev_t& device, ino_t& inode);
+// The identity of an open folder; false when it cannot be told.
+bool identifyFolder(int folderFd, FolderIdentity& identity);
 
 }  // namespace stepcount

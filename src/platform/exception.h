@@ -13,6 +13,10 @@ public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The system's text for an error number, e.g. "No such file or directory".
+// Safe on any thread (the counting threads build messages at the same time).
+std::string systemErrorText(int errnoValue);
+
 // Builds an Exception whose message is `what`, the quoted path and the
 // system's reason for `errnoValue`, e.g.
 //   Cannot open file "/src/a.c": No such file or directory

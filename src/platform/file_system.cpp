@@ -90,7 +90,7 @@ UniqueFd openRegularFileForReading(const FileLocation& file, FileFacts& facts) {
     // O_NONBLOCK keeps the open of a FIFO without a writer from hanging; it
     // has no effect on reading a regular file.
     constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
-    UniqueFd fd(file.folderFd >= 0 ? openRetrying(file.folderFd, file.name, kFlags)
+    UniqueFd fd(file.inFolder() ? openRetrying(file.folderFd, file.name.c_str(), kFlags)
                                    : openPath(file.path, kFlags));
     if (!fd.valid()) throw systemFailure("Cannot open file", file.path, errno);
     struct stat info {};

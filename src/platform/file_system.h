@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <utility>
 
 namespace stepcount {
+
+// The separator of the folders of a path. A child's path is its parent's
+// path, one separator and its name, whatever the parent's path ends in.
+inline constexpr char kPathSeparator = '/';
 
 // Size and last write of a file, of a link's target for a link.
 struct FileFacts {
@@ -18,15 +23,19 @@ struct FileFacts {
 // A file to open: its path, and, when its folder is open already, the
 // folder's descriptor and the file's name in it. Opening through the folder
 // does not resolve the whole path again; the path still names the file in
-// messages.
+// messages. A location holds its own copies, so it never outlives its texts.
 struct FileLocation {
-    FileLocation(const std::string& filePath) : path(filePath) {}  // NOLINT: a path is a location
-    FileLocation(const std::string& filePath, int folder, const char* nameInFolder)
-        : path(filePath), folderFd(folder), name(nameInFolder) {}
+    FileLocation() = default;
+    FileLocation(std::string filePath) : path(std::move(filePath)) {}  // NOLINT: a path is a location
+    FileLocation(std::string filePath, int folder, std::string nameInFolder)
+        : path(std::move(filePath)), folderFd(folder), name(std::move(nameInFolder)) {}
 
-    const std::string& path;
-    int folderFd = -1;            // -1: open by path
-    const char* name = nullptr;   // the file's name in folderFd
+    // Whether the file is opened through its folder's descriptor.
+    bool inFolder() const { return folderFd >= 0; }
+
+    std::string path;
+    int folderFd = -1;   // -1: open by path
+    std::string name;    // the file's name in folderFd
 };
 
 // Owns one file descriptor and closes it.

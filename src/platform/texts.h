@@ -1,18 +1,20 @@
 // Every fixed text that the tool shows or writes, in one place, as UTF-8.
 // Bytes leave the program in another encoding only where they are written to
-// a result file (see cp932.h); messages are shown in UTF-8.
+// a result file (TextEncoder); messages are shown in UTF-8.
 #pragma once
 
 #include <string_view>
+
+#include "platform/version.h"
 
 namespace stepcount::texts {
 
 // Window caption and version.
 inline constexpr std::string_view kToolName = "ステップ数カウントツール";
-inline constexpr std::string_view kVersion = "Ver.1.02";
-inline constexpr std::string_view kVersionNumber = "1.02";
+inline constexpr std::string_view kVersion = "Ver." STEPCOUNT_VERSION;
+inline constexpr std::string_view kVersionNumber = STEPCOUNT_VERSION;
 // The caption of every message box: the tool name, a blank and the version.
-inline constexpr std::string_view kWindowCaption = "ステップ数カウントツール Ver.1.02";
+inline constexpr std::string_view kWindowCaption = "ステップ数カウントツール Ver." STEPCOUNT_VERSION;
 inline constexpr std::string_view kDefaultResultFileName = "LocResult.csv";
 
 // Checks of the count command, in the order they are made.
@@ -30,6 +32,30 @@ inline constexpr std::string_view kBusy = "処理中";
 
 // Second line of a counter's error dialog: operation label and line number.
 inline constexpr const char* kCounterFailureFormat = "\n関数名称：%s　行番号:%d";
+
+// The operation label and line number that a counter's error dialog names,
+// for each operation of each counter.
+struct FailureSite {
+    const char* label;
+    int line;
+};
+struct CounterFailureSites {
+    FailureSite calcFile;    // the count of a file
+    FailureSite excCalc;     // the count into the counter's own record
+    FailureSite typeCheck;   // the type check
+};
+inline constexpr CounterFailureSites kVBFailureSites{
+    {"mVBCalc_c::fiExcCalc", 43}, {"mVBCalc_c::fiExcCalc", 139}, {"mVBCalc_c::fiGetType", 196}};
+inline constexpr CounterFailureSites kVCFailureSites{
+    {"mVCCalc_c::fiExcCalc", 42}, {"mVCCalc_c::fiExcCalc", 159}, {"mVCCalc_c::fiChkType", 212}};
+inline constexpr CounterFailureSites kSQLFailureSites{
+    {"mSQLCalc_c::fiExcCalc", 42}, {"mSQLCalc_c::fiExcCalc", 159}, {"mSQLCalc_c::fiChkType", 196}};
+inline constexpr CounterFailureSites kHTMLFailureSites{
+    {"mHTMLCalc_c::fiExcCalc", 41}, {"mHTMLCalc_c::fiExcCalc", 209},
+    {"mHTMLCalc_c::fiChkType", 262}};
+inline constexpr CounterFailureSites kCOBOLFailureSites{
+    {"mCOBOLCalc_c::fiExcCalc", 41}, {"mCOBOLCalc_c::fiExcCalc", 242},
+    {"mCOBOLCalc_c::fiChkType", 279}};
 
 // Result file headers, each ending in its line feed (written as CR LF).
 inline constexpr std::string_view kStandardHeader =

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/exception.h"
 #include "platform/file_time.h"
 
 namespace stepcount {
@@ -18,31 +19,27 @@ constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
-std::unique_ptr<ResultFileWriter> ResultFileWriter::open(const std::string& path,
-                                                         ResultLayout layout,
-                                                         ResultEncoding encoding) {
+ResultFileWriter::ResultFileWriter(std::string path, ResultEncoding encoding)
+    : path_(std::move(path)), encoder_(encoding) {}
+
+ResultFileWriter::~ResultFileWriter() = default;
+
+void ResultFileWriter::onRunStart(const RunStart& start) {
     // O_NONBLOCK: a FIFO without a reader is refused instead of waited for.
-    UniqueFd fd(openPath(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid()) return nullptr;
+    UniqueFd fd(openPath(path_, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid()) throw OutputOpenError(systemFailure("Cannot open", path_, errno).what());
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     struct stat info {};
     const bool known = ::fstat(fd.get(), &info) == 0;
-    const bool empty = known && info.st_size == 0;
-    const std::uint64_t size = known ? static_cast<std::uint64_t>(info.st_size) : 0;
-    return std::unique_ptr<ResultFileWriter>(
-        new ResultFileWriter(std::move(fd), empty, size, layout, encoding));
-}
-
-ResultFileWriter::ResultFileWriter(UniqueFd fd, bool empty, std::uint64_t size,
-                                   ResultLayout layout, ResultEncoding encoding)
-    : fd_(std::move(fd)), empty_(empty), written_(size), layout_(layout), encoder_(encoding) {
+    fd_ = std::move(fd);
+    empty_ = known && info.st_size == 0;
+    written_ = known ? static_cast<std::uint64_t>(info.st_size) : 0;
+    layout_ = layoutOf(start.languages);
+    pending_.clear();
     pending_.reserve(kFlushSize + 4096);
-}
+    folderKnown_ = dateKnown_ = false;
 
-ResultFileWriter::~ResultFileWriter() = default;
-
-void ResultFileWriter::writeHeader() {
     if (encoder_.encoding() == ResultEncoding::UTF8 && empty_) append(kUtf8ByteOrderMark);
     append(withCrLf(encoder_.encode(headerText(layout_))));
 }
@@ -69,11 +66,11 @@ void ResultFileWriter::onFolder(std::string_view folder, std::string_view name) 
     append(row_);
 }
 
-void ResultFileWriter::onFile(std::string_view folder, std::string_view name,
-                              const FileFacts& facts, const FileCount& count) {
+void ResultFileWriter::onFile(const WalkedFile& file) {
+    const FileFacts& facts = file.facts;
     row_.clear();
     std::string_view date;
-    if (isCounted(count)) {
+    if (isCounted(file.count)) {
         // Files of one delivery often share their last write.
         if (!dateKnown_ || facts.modified != dateTime_) {
             dateKnown_ = true;
@@ -82,7 +79,8 @@ void ResultFileWriter::onFile(std::string_view folder, std::string_view name,
         }
         date = date_;
     }
-    appendFileRow(row_, layout_, encodedFolder(folder), encodedName(name), facts.size, date, count);
+    appendFileRow(row_, layout_, encodedFolder(file.folder), encodedName(file.name), facts.size,
+                  date, file.count);
     append(row_);
 }
 
@@ -100,7 +98,7 @@ void ResultFileWriter::flush() {
             const int failure = errno;
             cutToWholeRows(done);
             pending_.clear();
-            throw ResultWriteError(std::strerror(failure));
+            throw ResultWriteError(systemErrorText(failure));
         }
         done += static_cast<std::size_t>(written);
     }
@@ -119,11 +117,16 @@ void ResultFileWriter::cutToWholeRows(std::size_t done) {
     if (::ftruncate(fd_.get(), static_cast<off_t>(written_ + whole)) == 0) written_ += whole;
 }
 
-void ResultFileWriter::close() {
+void ResultFileWriter::onRunEnd(RunEnd) {
     if (!fd_.valid()) return;
-    flush();
+    try {
+        flush();
+    } catch (...) {
+        fd_.reset();
+        throw;
+    }
     const int fd = fd_.release();
-    if (::close(fd) != 0 && errno != EINTR) throw ResultWriteError(std::strerror(errno));
+    if (::close(fd) != 0 && errno != EINTR) throw ResultWriteError(systemErrorText(errno));
 }
 
 }  // namespace stepcount

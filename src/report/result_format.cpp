@@ -78,6 +78,16 @@ std::string_view emptyCountColumns(ResultLayout layout) {
 
 }  // namespace
 
+ResultLayout layoutOf(const LanguageSet& languages) {
+    if (languages.isSeveral()) return ResultLayout::MultiLanguage;
+    switch (languageOf(languages.single()).columns) {
+        case CountColumns::Standard: return ResultLayout::Standard;
+        case CountColumns::VB: return ResultLayout::VB;
+        case CountColumns::COBOL: return ResultLayout::COBOL;
+    }
+    return ResultLayout::Standard;
+}
+
 std::string_view headerText(ResultLayout layout) {
     switch (layout) {
         case ResultLayout::Standard: return texts::kStandardHeader;

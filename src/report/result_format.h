@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "counters/count_result.h"
+#include "counters/languages.h"
 
 namespace stepcount {
 
@@ -31,6 +32,10 @@ enum class ResultLayout {
     COBOL,
     MultiLanguage,
 };
+
+// The layout of a run's result file: a language's own when it is counted
+// alone, the multi-language layout for several.
+ResultLayout layoutOf(const LanguageSet& languages);
 
 // The header of a layout, as UTF-8 text ending in "\n".
 std::string_view headerText(ResultLayout layout);

@@ -12,49 +12,36 @@ std::string_view checkCountSettings(const CountSettings& settings, int& language
 
     if (settings.MultiSelected) {
         languageCode = kMultiLanguage;
-        if (settings.MultiVB) languageCode += kMultiVBBit;
-        if (settings.MultiVC) languageCode += kMultiVCBit;
-        if (settings.MultiSQL) languageCode += kMultiSQLBit;
-        if (settings.MultiHTML) languageCode += kMultiHTMLBit;
+        for (const LanguageChoice& choice : kLanguageChoices) {
+            if (choice.together != nullptr && settings.*choice.together) {
+                languageCode += languageOf(choice.language).severalBit;
+            }
+        }
     }
     if (languageCode == kMultiLanguage) return texts::kNoLanguageTicked;
 
     if (languageCode == kLanguageNone) {
-        if (settings.VBSelected) {
-            languageCode = kLanguageVB;
-        } else if (settings.VCSelected) {
-            languageCode = kLanguageVC;
-        } else if (settings.SQLSelected) {
-            languageCode = kLanguageSQL;
-        } else if (settings.HTMLSelected) {
-            languageCode = kLanguageHTML;
-        } else if (settings.COBOLSelected) {
-            languageCode = kLanguageCOBOL;
+        // The first language chosen alone, in the table's order.
+        for (const LanguageChoice& choice : kLanguageChoices) {
+            if (settings.*choice.alone) {
+                languageCode = static_cast<int>(choice.language);
+                break;
+            }
         }
     }
     if (languageCode == kLanguageNone) return texts::kNoLanguageChosen;
     return {};
 }
 
-CountOutcome runCountCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
-                             WalkObserver* extra) {
+RunOutcome runCountCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
+                           const RunOutputs& outputs) {
     int languageCode = kLanguageNone;
     const std::string_view refusal = checkCountSettings(settings, languageCode);
     if (!refusal.empty()) {
         frontEnd.showMessageBox(refusal, settings.MessageCaption, MessageKind::Failure);
-        return CountOutcome::SettingsRefused;
+        return RunOutcome::SettingsRefused;
     }
-    const RunOutcome outcome =
-        languageCode > kMultiLanguage
-            ? ExcMultiLangCount(settings, languageCode, frontEnd, extra)
-            : ExcSingleLangCount(settings, languageCode, frontEnd, extra);
-    switch (outcome) {
-        case RunOutcome::Completed: return CountOutcome::Completed;
-        case RunOutcome::OpenFailed: return CountOutcome::OpenFailed;
-        case RunOutcome::WriteFailed: return CountOutcome::WriteFailed;
-        case RunOutcome::Stopped: return CountOutcome::Stopped;
-    }
-    return CountOutcome::Completed;
+    return runLanguageCode(settings, languageCode, frontEnd, outputs);
 }
 
 }  // namespace stepcount

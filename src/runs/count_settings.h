@@ -2,8 +2,10 @@
 // window or the command line, read by the count command and the runs.
 #pragma once
 
+#include <span>
 #include <string>
 
+#include "counters/languages.h"
 #include "platform/text_encoding.h"
 #include "platform/texts.h"
 
@@ -13,7 +15,7 @@ struct CountSettings {
     std::string CountFolder;      // root of the tree to count
     std::string SaveFolder;       // folder that receives the result file
     std::string ResultFileName{texts::kDefaultResultFileName};
-    // Single language; at most one of these six is set.
+    // One language alone; at most one of these six is set.
     bool VBSelected = false;
     bool VCSelected = false;      // C, C++, Pro*C, Java
     bool SQLSelected = false;
@@ -31,18 +33,23 @@ struct CountSettings {
     unsigned Jobs = 0;
 };
 
-// LanguageCode: what a run counts. 1 to 5 name one language; 16 plus a bit
-// mask names several.
-inline constexpr int kLanguageNone = 0;
-inline constexpr int kLanguageVB = 1;
-inline constexpr int kLanguageVC = 2;
-inline constexpr int kLanguageSQL = 3;
-inline constexpr int kLanguageHTML = 4;
-inline constexpr int kLanguageCOBOL = 5;
-inline constexpr int kMultiLanguage = 16;
-inline constexpr int kMultiVBBit = 1;
-inline constexpr int kMultiVCBit = 2;
-inline constexpr int kMultiSQLBit = 4;
-inline constexpr int kMultiHTMLBit = 8;
+// The fields that choose a language: alone, and among several (none for a
+// language that is counted alone only). One row for each language of the
+// table, in its order.
+struct LanguageChoice {
+    LanguageId language;
+    bool CountSettings::*alone;
+    bool CountSettings::*together;
+};
+inline constexpr LanguageChoice kLanguageChoices[] = {
+    {LanguageId::VB, &CountSettings::VBSelected, &CountSettings::MultiVB},
+    {LanguageId::VC, &CountSettings::VCSelected, &CountSettings::MultiVC},
+    {LanguageId::SQL, &CountSettings::SQLSelected, &CountSettings::MultiSQL},
+    {LanguageId::HTML, &CountSettings::HTMLSelected, &CountSettings::MultiHTML},
+    {LanguageId::COBOL, &CountSettings::COBOLSelected, nullptr},
+};
+
+// The choice fields of a language.
+const LanguageChoice& choiceOf(LanguageId language);
 
 }  // namespace stepcount

@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, TheChecksOfTheCountCommandSpeakInTheirOrder) {
 
     EXPECT_EQ(dialogs.captions, std::vector<std::string>(5, kCaption));
     EXPECT_FALSE(std::filesystem::exists(dir.at("out/LocResult.csv")));
-    EXPECT_EQ(window.lastOutcome(), CountOutcome::SettingsRefused);
+    EXPECT_EQ(window.lastOutcome(), RunOutcome::SettingsRefused);
 }
 
 // The bytes `stepcount` writes for the same tree and choices.
@@ -334,7 +334,7 @@ TEST_F(MainWindowTest, ACountFromTheButtonWritesWhatTheCommandLineWrites) {
         EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
     };
     count();
-    EXPECT_EQ(window.lastOutcome(), CountOutcome::Completed);
+    EXPECT_EQ(window.lastOutcome(), RunOutcome::Completed);
     const std::string multi = readFile(out + "/gui.csv");
     EXPECT_EQ(multi, commandLineResult({"-m", "vb,c,sql,html", QString::fromStdString(src)},
                                        out + "/cli.csv"));

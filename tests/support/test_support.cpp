@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "report/result_file.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -16,6 +18,28 @@
 #include <stdlib.h>
 
 namespace stepcount::testing {
+
+namespace {
+
+RunOutputs withResultFile(ResultFileWriter& resultFile, const std::vector<WalkObserver*>& extra) {
+    RunOutputs outputs{&resultFile};
+    outputs.insert(outputs.end(), extra.begin(), extra.end());
+    return outputs;
+}
+
+}  // namespace
+
+RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, RunFrontEnd& frontEnd,
+                            const std::vector<WalkObserver*>& extra) {
+    ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
+    return runLanguageCode(settings, languageCode, frontEnd, withResultFile(resultFile, extra));
+}
+
+RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
+                      const std::vector<WalkObserver*>& extra) {
+    ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
+    return runCountCommand(settings, frontEnd, withResultFile(resultFile, extra));
+}
 
 TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
 

@@ -18,7 +18,10 @@
 #include <vector>
 
 #include "counters/count_result.h"
+#include "counters/languages.h"
 #include "counters/line_class.h"
+#include "runs/count_command.h"
+#include "runs/count_runs.h"
 #include "runs/run_front_end.h"
 
 namespace stepcount::testing {
@@ -45,6 +48,18 @@ public:
     std::vector<std::string> captions;
 };
 using RecordingDisplay = RecordingFrontEnd;
+
+// The LanguageCode of a language counted alone.
+constexpr int codeOf(LanguageId language) { return static_cast<int>(language); }
+
+// Runs the count that `languageCode` names into the result file that
+// `settings` name, followed by the `extra` observers.
+RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, RunFrontEnd& frontEnd,
+                            const std::vector<WalkObserver*>& extra = {});
+
+// The same through the count command, its checks first.
+RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
+                      const std::vector<WalkObserver*>& extra = {});
 
 // A fresh folder under the system's temporary folder, removed with its
 // content when the object goes.

@@ -1,17 +1,17 @@
-// Tallies of a run for its closing summary.
+// Tallies of a run: how many files were counted and not, how many folders,
+// how many steps, for the closing line of a run and the window's progress.
 #pragma once
 
 #include <cstdint>
 
-#include "runs/walk_observer.h"
+#include "walk/walk_observer.h"
 
 namespace stepcount {
 
-class RunSummary : public WalkObserver {
+class RunTally : public WalkObserver {
 public:
     void onFolder(std::string_view folder, std::string_view name) override;
-    void onFile(std::string_view folder, std::string_view name, const FileFacts& facts,
-                const FileCount& count) override;
+    void onFile(const WalkedFile& file) override;
 
     std::uint64_t filesCounted = 0;
     std::uint64_t filesNotCounted = 0;

@@ -10,48 +10,35 @@
 // does not grow with the tree.
 #pragma once
 
-#include <memory>
+#include <cstddef>
 #include <string>
 
-#include "platform/file_system.h"
 #include "platform/message_display.h"
-#include "runs/walk_observer.h"
+#include "walk/file_counting.h"
+#include "walk/walk_observer.h"
 
 namespace stepcount {
-
-// The counters of one counting thread. A set counts one file at a time.
-class CounterSet {
-public:
-    virtual ~CounterSet() = default;
-    // Counts a file (a regular file, or an entry that cannot be inspected)
-    // with the counter of its language; when it is counted, `facts` get its
-    // size and last write.
-    virtual FileCount count(const FileLocation& file, FileFacts& facts) = 0;
-};
-
-// Creates the counters of each counting thread.
-class FileCounting {
-public:
-    virtual ~FileCounting() = default;
-    // Called on the walking thread, once for each counting thread. The
-    // counters show their failures on `display`.
-    virtual std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) = 0;
-};
 
 struct WalkOptions {
     // Threads that count files; 1 counts on the walking thread itself.
     unsigned jobs = 1;
+    // The listings of the folders above the current one are kept to go on
+    // with them; past this many bytes the largest are given up and listed
+    // again when the walk comes back, so that a deep tree of large folders
+    // does not hold them all.
+    std::size_t listingBudget = std::size_t{8} << 20;
 };
 
 // Walks everything below `countFolder` (which itself gets no row). A child
-// path is the parent path, "/" and the name, joined as they are. A folder
-// that cannot be opened or read has no content (or only what could be read),
-// and is told to the observer's onFolderFailure; a count folder that cannot be
-// opened gives nothing. A link to a folder is walked unless it leads back to a
-// folder on the current walk path; FIFOs, sockets and devices are listed as
-// uncounted files and never opened. Neither the depth of the tree nor the
-// length of its paths is limited. An exception from the observer ends the
-// walk (the counting threads are stopped) and is passed on.
+// path is the parent path, the separator and the name, joined as they are.
+// A folder that cannot be opened or read has no content (or only what could
+// be read), and is told to the observer's onFolderFailure; a count folder
+// that cannot be opened gives nothing. A link to a folder is walked unless it
+// leads back to a folder on the current walk path; FIFOs, sockets and
+// devices are listed as uncounted files and never opened. Neither the depth
+// of the tree nor the length of its paths is limited, and memory grows with
+// the depth alone. An exception from the observer ends the walk (the
+// counting threads are stopped) and is passed on.
 //
 // The counters' messages go to `display`: with several jobs, from the
 // counting threads, but one at a time, never during an observer call, and in

@@ -1,12 +1,11 @@
-#include "runs/run_summary.h"
+#include "report/run_tally.h"
 
 namespace stepcount {
 
-void RunSummary::onFolder(std::string_view, std::string_view) { ++folders; }
+void RunTally::onFolder(std::string_view, std::string_view) { ++folders; }
 
-void RunSummary::onFile(std::string_view, std::string_view, const FileFacts&,
-                        const FileCount& count) {
-    if (!isCounted(count)) {
+void RunTally::onFile(const WalkedFile& file) {
+    if (!isCounted(file.count)) {
         ++filesNotCounted;
         return;
     }
@@ -15,7 +14,7 @@ void RunSummary::onFile(std::string_view, std::string_view, const FileFacts&,
         [this](const auto& record) {
             if constexpr (requires { record.ulTotalSteps; }) totalSteps += record.ulTotalSteps;
         },
-        count);
+        file.count);
 }
 
 }  // namespace stepcount

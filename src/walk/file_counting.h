@@ -1,0 +1,38 @@
+// How the walk has a file counted: a run gives it a FileCounting, which makes
+// one CounterSet for each counting thread.
+#pragma once
+
+#include <memory>
+
+#include "counters/count_result.h"
+#include "counters/languages.h"
+#include "platform/file_system.h"
+#include "platform/message_display.h"
+
+namespace stepcount {
+
+// What became of a file.
+struct CountedFile {
+    LanguageId language = LanguageId::None;   // whose counter took it
+    FileCount count;                          // nothing when it was not counted
+    FileFacts facts;                          // size and last write when counted
+};
+
+// The counters of one counting thread. A set counts one file at a time.
+class CounterSet {
+public:
+    virtual ~CounterSet() = default;
+    // Counts a file (a regular file, or an entry that cannot be inspected)
+    // with the counter of its language.
+    virtual CountedFile count(const FileLocation& file) = 0;
+};
+
+class FileCounting {
+public:
+    virtual ~FileCounting() = default;
+    // Called on the walking thread, once for each counting thread. The
+    // counters show their failures on `display`.
+    virtual std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) = 0;
+};
+
+}  // namespace stepcount

@@ -1,0 +1,131 @@
+// The rows of a walk on their way to the observer. Each folder and file the
+// walk meets becomes a row; files are counted on the walking thread or on
+// counting threads, and the rows reach the observer in the order they were
+// added, from the walking thread alone. With several jobs the rows wait in a
+// bounded ring; the walk waits when it is full, so memory does not grow with
+// the tree.
+//
+// A counter's error dialog, shown from a counting thread, waits for its
+// file's turn: dialogs come one at a time, in the walk's order, never during
+// an observer call, each where one job alone would have shown it. The walk
+// waits while a dialog is open.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/message_display.h"
+#include "walk/file_counting.h"
+#include "walk/folder_node.h"
+#include "walk/walk_observer.h"
+
+namespace stepcount {
+
+struct Row {
+    enum class Kind : std::uint8_t {
+        Folder,          // the folder `name` inside `folder`
+        File,            // the file `name` inside `folder`
+        FolderFailure,   // a folder whose content could not be listed
+    };
+    enum class State : std::uint8_t { ToCount, Counting, Done };
+
+    Kind kind = Kind::File;
+    State state = State::Done;
+    int failure = 0;       // FolderFailure: the system's error number
+    FolderRef folder;      // the folder that holds the entry
+    std::string name;      // FolderFailure: empty when it is `folder` itself
+    CountedFile file;      // File: what became of it
+};
+
+class RowPipeline {
+public:
+    // `jobs` counting threads; 1 counts on the walking thread itself.
+    RowPipeline(FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
+                unsigned jobs);
+    ~RowPipeline();
+    RowPipeline(const RowPipeline&) = delete;
+    RowPipeline& operator=(const RowPipeline&) = delete;
+
+    // Adds a row (a file row in state ToCount is counted); delivers the rows
+    // that are ready, and waits while the ring is full.
+    void add(Row&& row);
+
+    // Delivers every row still in flight.
+    void finish();
+
+    // Delivers rows until the first `rows` rows added have been delivered.
+    void deliverUpTo(std::uint64_t rows);
+
+    // Rows added so far, and of them those delivered to the observer.
+    std::uint64_t added() const { return added_; }
+    std::uint64_t delivered() const { return delivered_; }
+
+private:
+    class OrderedDisplay : public MessageDisplay {
+    public:
+        OrderedDisplay(RowPipeline& rows, MessageDisplay& display) : rows_(rows), display_(display) {}
+        void showMessage(std::string_view text) override;
+        void showMessageBox(std::string_view text, std::string_view caption,
+                            MessageKind kind) override;
+
+    private:
+        RowPipeline& rows_;
+        MessageDisplay& display_;
+    };
+
+    // What a counting thread keeps from one file to the next.
+    struct CountingState {
+        FolderPaths paths;
+        FileLocation location;
+    };
+
+    bool awaitTurn();
+    Row& at(std::size_t index) { return ring_[index % ring_.size()]; }
+    std::size_t backlog() const;
+    void wakeIdleWorkers();
+    bool walkMayGoOn();
+    void wakeWalkIfDue();
+    void waitUntil(std::unique_lock<std::mutex>& lock, std::function<bool()> condition);
+    void deliverCounted(std::unique_lock<std::mutex>& lock);
+    void deliverHead(std::unique_lock<std::mutex>& lock);
+    void deliver(Row& row);
+    static void count(CounterSet& counters, CountingState& state, Row& row);
+    void work(std::unique_ptr<CounterSet> counters);
+    void stop();
+
+    WalkObserver& observer_;
+    OrderedDisplay orderedDisplay_;
+    FolderPaths deliveryPaths_;
+    std::string failurePath_;
+    std::uint64_t added_ = 0;
+    std::uint64_t delivered_ = 0;
+
+    // One job: the walking thread counts.
+    std::unique_ptr<CounterSet> inlineCounters_;
+    CountingState inlineState_;
+
+    // Several jobs: rows head_ to tail_ - 1 are in flight; those before
+    // nextToCount_ are counted or being counted.
+    std::vector<Row> ring_;
+    std::size_t head_ = 0;
+    std::size_t tail_ = 0;
+    std::size_t nextToCount_ = 0;
+    std::mutex mutex_;
+    std::condition_variable workReady_;
+    std::condition_variable headDone_;
+    std::condition_variable turn_;
+    unsigned turnWaiters_ = 0;
+    unsigned idleWorkers_ = 0;
+    bool walkWaiting_ = false;
+    std::function<bool()> walkCondition_;   // what the waiting walk waits for besides the head
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace stepcount

@@ -1,0 +1,101 @@
+// What a run tells its outputs: its beginning, each folder and file the walk
+// meets, in the walk's order, and its end. The result file writer, the
+// progress displays and the summaries are observers; a new output is a new
+// observer, not a change to the walk.
+#pragma once
+
+#include <exception>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "counters/count_result.h"
+#include "counters/languages.h"
+#include "platform/file_system.h"
+
+namespace stepcount {
+
+// An output that cannot be opened at the start of a run (its message says
+// why); the run ends before anything is read.
+class OutputOpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writing an output failed (disk full, I/O error); the run ends.
+class OutputWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A run begins: what it counts, and where.
+struct RunStart {
+    const LanguageSet& languages;
+    std::string_view countFolder;
+};
+
+// How a run ended.
+enum class RunEnd {
+    Completed,   // the walk went through the whole tree
+    Stopped,     // a stop was asked for; the rows given so far are whole
+    Failed,      // an output failed (the result file could not be written)
+};
+
+// A file the walk met.
+struct WalkedFile {
+    std::string_view folder;   // the path of the folder that holds it, as walked
+    std::string_view name;
+    // The language whose counter took the file, also when it could not be
+    // read; None for a file of no language the run counts.
+    LanguageId language;
+    // Size and last write (of a link's target for a link): known for a
+    // counted file only; a file that was not counted has them zero, for it is
+    // not opened.
+    const FileFacts& facts;
+    const FileCount& count;    // nothing when it was not counted
+};
+
+// A run calls its observers from one thread, the one that started it, one
+// call at a time and in the walk's order, whatever the number of files
+// counted at once: onRunStart first, then the entries, then onRunEnd.
+class WalkObserver {
+public:
+    virtual ~WalkObserver() = default;
+
+    // Before the first entry; an observer may open its output here (an
+    // exception from it ends the run before anything is read).
+    virtual void onRunStart(const RunStart& /*start*/) {}
+    // A folder `name` inside the folder `folder`; its content follows.
+    virtual void onFolder(std::string_view /*folder*/, std::string_view /*name*/) {}
+    virtual void onFile(const WalkedFile& /*file*/) {}
+    // A folder below the count folder whose content could not be listed, or
+    // not wholly (it cannot be opened or read, or it went away while it was
+    // walked): its path as walked, and the system's error number.
+    virtual void onFolderFailure(std::string_view /*path*/, int /*errorNumber*/) {}
+    // After the last entry, however the run ended; an observer writes out
+    // and closes its output here.
+    virtual void onRunEnd(RunEnd /*how*/) {}
+};
+
+// Passes everything on to several observers, in the order they were added.
+// When one cannot start, those started before it are told that the run
+// failed. Every observer is told of the end of a run, even when one before it
+// fails there; the first failure is passed on after the last of them.
+class ObserverFanOut : public WalkObserver {
+public:
+    ObserverFanOut() = default;
+    explicit ObserverFanOut(std::vector<WalkObserver*> observers) : observers_(std::move(observers)) {}
+
+    void add(WalkObserver& observer) { observers_.push_back(&observer); }
+
+    void onRunStart(const RunStart& start) override;
+    void onFolder(std::string_view folder, std::string_view name) override;
+    void onFile(const WalkedFile& file) override;
+    void onFolderFailure(std::string_view path, int errorNumber) override;
+    void onRunEnd(RunEnd how) override;
+
+private:
+    std::vector<WalkObserver*> observers_;
+};
+
+}  // namespace stepcount
