@@ -1,0 +1,132 @@
+// Faults found in review, each fixed: a stop that outlived its run, a file
+// location that could outlive its path, a line-comment marker that could be
+// shorter than the rules read, error texts shared between threads, and
+// outputs left open when another could not start.
+#include <cerrno>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "counters/counters.h"
+#include "platform/exception.h"
+#include "platform/stop_request.h"
+#include "support/result_rows.h"
+#include "support/test_support.h"
+
+namespace stepcount {
+namespace {
+
+using testing::readFile;
+using testing::RecordingFrontEnd;
+using testing::TempDir;
+using namespace testing::rows;
+
+// Asks for a stop when the walk reports its first file.
+class StopAtFirstFile : public WalkObserver {
+public:
+    void onFile(const WalkedFile&) override { requestStop(99); }
+};
+
+TEST(FaultFixTest, AStopEndsTheRunItInterruptsAndNothingAfterIt) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    TempDir dir;
+    for (const char* name : {"a.c", "b.c", "c.c"}) setModified(dir.write(std::string("t/") + name, kOneLine));
+    CountSettings settings;
+    settings.CountFolder = dir.at("t");
+    settings.SaveFolder = dir.path().string();
+    settings.ResultFileName = "r.csv";
+    settings.VCSelected = true;
+    settings.Jobs = 1;
+    RecordingFrontEnd frontEnd;
+    StopAtFirstFile stopper;
+    EXPECT_EQ(testing::runCommand(settings, frontEnd, {&stopper}), RunOutcome::Stopped);
+    EXPECT_EQ(stopRequested(), 0);
+    // The next run of the same process counts the whole tree.
+    EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::Completed);
+    const std::string root = dir.at("t");
+    EXPECT_EQ(readFile(dir.at("r.csv")), kStandardHeader + oneLineRow(root, "a.c") + kStandardHeader +
+                                             oneLineRow(root, "a.c") + oneLineRow(root, "b.c") +
+                                             oneLineRow(root, "c.c"));
+}
+
+TEST(FaultFixTest, AFileLocationMadeFromATemporaryPathKeepsThePath) {
+    TempDir dir;
+    const FileLocation location = FileLocation(std::string(dir.write("a.c", "int a;\n// b\n")));
+    testing::RecordingDisplay display;
+    mVCCalc_c counter(display);
+    CountResult result{};
+    ASSERT_EQ(counter.fiCalcFile(location, result), kCounted);
+    EXPECT_EQ(result.ulRealSteps, 1u);
+    EXPECT_EQ(result.ulCommentLines, 1u);
+    EXPECT_EQ(location.path, dir.at("a.c"));
+}
+
+// A marker of another length than two bytes does not compile.
+static_assert(std::is_constructible_v<CFamilyLineRules, LineCommentMarker>);
+static_assert(!std::is_constructible_v<CFamilyLineRules, const char (&)[2]>);
+static_assert(!std::is_constructible_v<CFamilyLineRules, const char (&)[4]>);
+static_assert(!std::is_constructible_v<CFamilyLineRules, std::string_view>);
+
+TEST(FaultFixTest, ErrorTextsAreRightOnManyThreadsAtOnce) {
+    const std::vector<int> errors = {ENOENT, EACCES, EISDIR, ENOSPC, EIO, 4000, 4001};
+    std::vector<std::string> expected;
+    for (const int error : errors) expected.push_back(systemErrorText(error));
+    EXPECT_EQ(expected[0], "No such file or directory");
+    EXPECT_NE(expected[5], expected[6]);
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(8, 0);
+    for (std::size_t t = 0; t < wrong.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 2000; ++round) {
+                const std::size_t i = (t + static_cast<std::size_t>(round)) % errors.size();
+                if (systemErrorText(errors[i]) != expected[i]) ++wrong[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong, std::vector<int>(8, 0));
+}
+
+// An output that cannot start ends the run before anything is read; those
+// started before it are told the run failed, so that they close what they
+// opened; those after it are not started.
+TEST(FaultFixTest, OutputsStartedBeforeOneThatCannotStartAreEnded) {
+    class Output : public WalkObserver {
+    public:
+        Output(std::vector<std::string>& calls, std::string name, bool failsToStart)
+            : calls_(calls), name_(std::move(name)), failsToStart_(failsToStart) {}
+        void onRunStart(const RunStart&) override {
+            calls_.push_back(name_ + " start");
+            if (failsToStart_) throw OutputOpenError("cannot open " + name_);
+        }
+        void onFolder(std::string_view, std::string_view) override { calls_.push_back(name_ + " row"); }
+        void onRunEnd(RunEnd how) override {
+            calls_.push_back(name_ + (how == RunEnd::Failed ? " failed" : " end"));
+        }
+
+    private:
+        std::vector<std::string>& calls_;
+        std::string name_;
+        bool failsToStart_;
+    };
+    TempDir dir;
+    dir.mkdir("t/sub");
+    std::vector<std::string> calls;
+    Output first(calls, "first", false), second(calls, "second", true), third(calls, "third", false);
+    CountSettings settings;
+    settings.CountFolder = dir.at("t");
+    settings.MessageCaption = "c";
+    RecordingFrontEnd frontEnd;
+    EXPECT_EQ(runLanguageCode(settings, testing::codeOf(LanguageId::VC), frontEnd,
+                              {&first, &second, &third}),
+              RunOutcome::OpenFailed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"first start", "second start", "first failed"}));
+    EXPECT_EQ(frontEnd.events, std::vector<std::string>{"failure: 計数結果保存ファイルオープン失敗。"});
+}
+
+}  // namespace
+}  // namespace stepcount
