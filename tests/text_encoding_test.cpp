@@ -1,5 +1,6 @@
-// The result file's CP932 table against the C library's converter it was
-// made from.
+// The result file's encodings: UTF-8 checks, the CP932 table against the C
+// library's converter it was made from, and the encoder's rules for the
+// components of a path.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -20,8 +21,6 @@
 namespace stepcount {
 namespace {
 
-#if defined(__GLIBC__)
-
 std::string hex(std::string_view bytes) {
     std::string out;
     char digits[4];
@@ -31,6 +30,87 @@ std::string hex(std::string_view bytes) {
     }
     return out;
 }
+
+TEST(Utf8, AcceptsWellFormedAndRefusesMalformedText) {
+    EXPECT_TRUE(isValidUtf8(""));
+    EXPECT_TRUE(isValidUtf8("abc"));
+    EXPECT_TRUE(isValidUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));   // 日本
+    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));           // an emoji
+    EXPECT_TRUE(isValidUtf8("\xEF\xBF\xBF\xF4\x8F\xBF\xBF"));  // U+FFFF, U+10FFFF
+    EXPECT_FALSE(isValidUtf8("\x93\xFA\x96\x7B"));          // 日本 in Shift_JIS
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));                  // overlong "/"
+    EXPECT_FALSE(isValidUtf8("\xE0\x9F\xBF"));              // overlong U+07FF
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));              // a surrogate
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));          // above U+10FFFF
+    EXPECT_FALSE(isValidUtf8("\xE6\x97"));                  // cut short
+    EXPECT_FALSE(isValidUtf8("\xE6\x97" "a"));              // cut short by another character
+}
+
+// glibc's bytes, written out, for names whose characters Windows' code page
+// 932 converts otherwise or not at all; these hold on every system.
+TEST(Cp932Names, GetGlibcsBytesOnEverySystem) {
+    struct Case {
+        const char* name;
+        std::string_view expected;
+    };
+    const Case cases[] = {
+        {"ファイル／ディレクトリ", "\x83\x74\x83\x40\x83\x43\x83\x8B\x81\x5E\x83\x66\x83\x42\x83\x8C"
+                                 "\x83\x4E\x83\x67\x83\x8A"},
+        // 〜 − ¥ ‖ — ¢ £ ¬: the characters where Windows' table differs.
+        {"\u301C\u2212\u00A5\u2016\u2014\u00A2\u00A3\u00AC",
+         "\x81\x60\x81\x7C\x5C\x81\x61\x81\x5C\x81\x91\x81\x92\x81\xCA"},
+        // Their full-width forms and relatives go to the same bytes.
+        {"\uFF5E\uFF0D\u2225\u2015\uFFE0\uFFE1\uFFE2\uFFE5\u203E",
+         "\x81\x60\x81\x7C\x81\x61\x81\x5C\x81\x91\x81\x92\x81\xCA\x81\x8F\x7E"},
+        // Trail byte 0x5C (表, 能, ソ), NEC ① and ㈱, IBM ⅰ and 髙, half-width kana.
+        {"表示能力ソフト①㈱ⅰ髙ｶﾅ.vb", "\x95\x5C\x8E\xA6\x94\x5C\x97\xCD\x83\x5C\x83\x74\x83\x67"
+                                     "\x87\x40\x87\x8A\xFA\x40\xFB\xFC\xB6\xC5.vb"},
+        // Characters without a CP932 form, one "?" each; the tag characters of
+        // a flag emoji are dropped, as the C library drops them.
+        {"x😀y한글z", "x?y??z"},
+        {"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F.c", "?.c"},
+        {"Caf\u00E9 \uE000\uE757", "Caf? \xF0\x40\xF9\xFC"},  // é; the user-defined area
+    };
+    const TextEncoder cp932(ResultEncoding::CP932);
+    for (const Case& c : cases) {
+        EXPECT_EQ(hex(cp932.encode(c.name)), hex(c.expected)) << c.name;
+    }
+}
+
+TEST(Cp932Names, ConvertEachValidComponentAndKeepInvalidOnesRaw) {
+    struct Case {
+        std::string_view path;
+        std::string_view cp932;  // appendPath in CP932 output
+    };
+    const Case cases[] = {
+        // 日本/x😀y/<日本 in Shift_JIS>/ascii
+        {"\xE6\x97\xA5\xE6\x9C\xAC/x\xF0\x9F\x98\x80y/\x93\xFA\x96\x7B/ascii",
+         "\x93\xFA\x96\x7B/x?y/\x93\xFA\x96\x7B/ascii"},
+        // A component that turns invalid after converted characters is kept
+        // whole, the other still converted.
+        {"\xE6\x97\xA5\xE6\x9C\xAC\x93/\xE6\x97\xA5", "\xE6\x97\xA5\xE6\x9C\xAC\x93/\x93\xFA"},
+        {"\xE6\x97\xA5\xE6\x9C/\xE6\x97\xA5", "\xE6\x97\xA5\xE6\x9C/\x93\xFA"},  // cut short
+        {"/\xE6\x97\xA5//a/", "/\x93\xFA//a/"},
+        {"plain/ascii.c", "plain/ascii.c"},
+        {"", ""},
+    };
+    const TextEncoder cp932(ResultEncoding::CP932);
+    const TextEncoder utf8(ResultEncoding::UTF8);
+    for (const Case& c : cases) {
+        std::string out = "row:";
+        cp932.appendPath(out, c.path);
+        EXPECT_EQ(hex(out), hex("row:" + std::string(c.cp932))) << hex(c.path);
+        out = "row:";
+        utf8.appendPath(out, c.path);
+        EXPECT_EQ(hex(out), hex("row:" + std::string(c.path)));
+        EXPECT_EQ(hex(utf8.encode(c.path)), hex(c.path));
+    }
+    // encode() takes its text as one component: one invalid byte keeps it all.
+    EXPECT_EQ(hex(cp932.encode("\x93/\xE6\x97\xA5")), hex("\x93/\xE6\x97\xA5"));
+    EXPECT_EQ(hex(cp932.encode("\xE6\x97\xA5/\xE6\x9C\xAC")), hex("\x93\xFA/\x96\x7B"));
+}
+
+#if defined(__GLIBC__)
 
 std::string utf8Of(char32_t c) {
     std::string out;
@@ -143,7 +223,7 @@ TEST(Cp932Table, ConvertsWholeNamesAsTheCLibraryDoes) {
         }
         names.push_back(name);
     }
-    TextEncoder cp932(ResultEncoding::CP932);
+    const TextEncoder cp932(ResultEncoding::CP932);
     for (const std::string& name : names) {
         ASSERT_EQ(hex(cp932.encode(name)), hex(library.convert(name))) << name;
     }
