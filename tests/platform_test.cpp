@@ -1,5 +1,4 @@
-// Name ordering, UTF-8 checks, CP932 conversion of names, dates and the
-// progress line's fitting of long folder paths.
+// Name ordering, dates and the progress line's fitting of long folder paths.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -12,7 +11,6 @@
 #include "cli/progress_line.h"
 #include "platform/ascii.h"
 #include "platform/file_time.h"
-#include "platform/text_encoding.h"
 
 namespace stepcount {
 namespace {
@@ -27,33 +25,6 @@ TEST(EntryOrder, FoldsLettersToUpperCaseThenBreaksTiesByBytes) {
     const std::vector<std::string> expected = {"a", "A.c", "a.c", "B", "b.c", "Z", "[", "_x.c",
                                                "\xE3\x81\x82"};
     EXPECT_EQ(names, expected);
-}
-
-TEST(Utf8, AcceptsWellFormedAndRefusesMalformedText) {
-    EXPECT_TRUE(isValidUtf8(""));
-    EXPECT_TRUE(isValidUtf8("abc"));
-    EXPECT_TRUE(isValidUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));   // 日本
-    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));           // an emoji
-    EXPECT_FALSE(isValidUtf8("\x93\xFA\x96\x7B"));          // 日本 in Shift_JIS
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));                  // overlong "/"
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));              // a surrogate
-    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));          // above U+10FFFF
-    EXPECT_FALSE(isValidUtf8("\xE6\x97"));                  // cut short
-}
-
-TEST(Cp932Names, ConvertsEachValidComponentAndKeepsInvalidOnesRaw) {
-    TextEncoder cp932(ResultEncoding::CP932);
-    std::string out;
-    // 日本/ü😀/<Shift_JIS bytes>/ascii
-    cp932.appendPath(out, "\xE6\x97\xA5\xE6\x9C\xAC/x\xF0\x9F\x98\x80y/\x93\xFA\x96\x7B/ascii");
-    EXPECT_EQ(out, "\x93\xFA\x96\x7B/x?y/\x93\xFA\x96\x7B/ascii");
-
-    EXPECT_EQ(cp932.encode("ファイル／ディレクトリ"), "\x83\x74\x83\x40\x83\x43\x83\x8B\x81\x5E\x83\x66\x83\x42\x83\x8C\x83\x4E\x83\x67\x83\x8A");
-
-    TextEncoder utf8(ResultEncoding::UTF8);
-    out.clear();
-    utf8.appendPath(out, "\xE6\x97\xA5/\x93\xFA");
-    EXPECT_EQ(out, "\xE6\x97\xA5/\x93\xFA");
 }
 
 TEST(FileDate, IsLocalTimeWithSecondsRoundedDownToEven) {

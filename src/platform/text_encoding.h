@@ -2,13 +2,11 @@
 // a result file.
 //
 // In CP932 (Shift_JIS) output, each path component (each part between
-// separators) that is valid UTF-8 is converted with the C library's CP932
-// table, a character that has no CP932 form becoming one "?"; a component
-// that is not valid UTF-8 is kept as its raw bytes. In UTF-8 output every
-// byte is kept.
+// separators) that is valid UTF-8 is converted character by character with
+// glibc's CP932 table (platform/cp932_table.h), on every system alike, a
+// character that has no CP932 form becoming one "?"; a component that is not
+// valid UTF-8 is kept as its raw bytes. In UTF-8 output every byte is kept.
 #pragma once
-
-#include <iconv.h>
 
 #include <string>
 #include <string_view>
@@ -23,25 +21,21 @@ bool isValidUtf8(std::string_view text);
 
 class TextEncoder {
 public:
-    explicit TextEncoder(ResultEncoding encoding);
-    ~TextEncoder();
-    TextEncoder(const TextEncoder&) = delete;
-    TextEncoder& operator=(const TextEncoder&) = delete;
+    explicit TextEncoder(ResultEncoding encoding) : encoding_(encoding) {}
 
     ResultEncoding encoding() const { return encoding_; }
 
     // Appends `text` to `out` in the output encoding, component by component
     // between "/" separators.
-    void appendPath(std::string& out, std::string_view text);
+    void appendPath(std::string& out, std::string_view text) const;
 
     // `text`, which must be UTF-8, in the output encoding.
-    std::string encode(std::string_view text);
+    std::string encode(std::string_view text) const;
 
 private:
-    void appendComponent(std::string& out, std::string_view component);
+    void appendComponent(std::string& out, std::string_view component) const;
 
     ResultEncoding encoding_;
-    iconv_t toCP932_ = reinterpret_cast<iconv_t>(-1);
 };
 
 }  // namespace stepcount
