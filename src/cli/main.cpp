@@ -1,10 +1,5 @@
 // stepcount: counts the steps of the source files below a folder into a
 // result file, from the command line.
-#include <signal.h>
-#include <unistd.h>
-
-#include <csignal>
-#include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
@@ -12,7 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
 #include "cli/terminal_front_end.h"
-#include "platform/stop_request.h"
+#include "platform/console.h"
 #include "platform/texts.h"
 #include "report/result_file.h"
 #include "report/run_tally.h"
@@ -21,61 +16,33 @@
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitResultFileFailed = 1;
-constexpr int kExitUsage = 2;
+using namespace stepcount;
 
-// The signal that stopped the run, for the closing message.
-volatile std::sig_atomic_t stopSignal = 0;
+enum class ExitStatus : int {
+    Done = 0,
+    ResultFileFailed = 1,   // the result file could not be opened or written
+    Usage = 2,              // wrong arguments; nothing was written
+};
 
-// Ctrl-C (SIGINT) and SIGTERM stop the run at the next row or within the
-// file being read; a second one ends the program at once.
-void onStopSignal(int signalNumber) {
-    stopSignal = signalNumber;
-    stepcount::requestStop(signalNumber);
-}
-
-void stopOnSignals() {
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
-std::string signalName(int signalNumber) {
-    switch (signalNumber) {
-        case SIGINT: return "SIGINT";
-        case SIGTERM: return "SIGTERM";
-        default: return "signal " + std::to_string(signalNumber);
-    }
-}
+int exitWith(ExitStatus status) { return static_cast<int>(status); }
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "stepcount: %s\nTry 'stepcount --help' for more information.\n",
-                 message.c_str());
-    return kExitUsage;
+    console::write(stderr, "stepcount: " + message +
+                               "\nTry 'stepcount --help' for more information.\n");
+    return exitWith(ExitStatus::Usage);
 }
 
-int run(int argc, char** argv) {
-    using namespace stepcount;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    cli::CommandLine commandLine;
-    std::string error;
-    if (!cli::parseCommandLine(arguments, commandLine, error)) return usageError(error);
-    if (commandLine.action == cli::CommandLine::Action::Help) {
-        std::fputs(cli::helpText().c_str(), stdout);
-        return kExitDone;
-    }
-    if (commandLine.action == cli::CommandLine::Action::Version) {
-        std::printf("stepcount %s\n", std::string(texts::kVersionNumber).c_str());
-        return kExitDone;
-    }
-    if (!cli::checkCountFolder(commandLine.settings.CountFolder, error)) return usageError(error);
+std::string closingLine(const RunTally& tally, const std::string& resultFile) {
+    return "Files counted: " + std::to_string(tally.filesCounted) +
+           ", files not counted: " + std::to_string(tally.filesNotCounted) +
+           ", folders: " + std::to_string(tally.folders) +
+           ", total steps: " + std::to_string(tally.totalSteps) + ". Result file: " + resultFile +
+           "\n";
+}
 
+int count(const cli::CommandLine& commandLine) {
     const CountSettings& settings = commandLine.settings;
-    cli::ProgressLine progress(stderr, !commandLine.quiet && ::isatty(STDERR_FILENO) == 1);
+    cli::ProgressLine progress(stderr, !commandLine.quiet && console::isTerminal(stderr));
     cli::TerminalFrontEnd frontEnd(progress);
     ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
     RunTally tally;
@@ -83,33 +50,45 @@ int run(int argc, char** argv) {
     RunOutputs outputs{&resultFile, &progress, &tally};
     if (commandLine.summary) outputs.push_back(&summary);
 
-    stopOnSignals();
+    console::stopOnInterrupt();
     switch (runCountCommand(settings, frontEnd, outputs)) {
         case RunOutcome::Completed:
-            std::printf("Files counted: %llu, files not counted: %llu, folders: %llu, "
-                        "total steps: %llu. Result file: %s\n",
-                        static_cast<unsigned long long>(tally.filesCounted),
-                        static_cast<unsigned long long>(tally.filesNotCounted),
-                        static_cast<unsigned long long>(tally.folders),
-                        static_cast<unsigned long long>(tally.totalSteps),
-                        resultFile.path().c_str());
-            if (commandLine.summary) std::printf("\n%s", summary.text().c_str());
-            return kExitDone;
-        case RunOutcome::SettingsRefused: return kExitUsage;
+            console::write(stdout, closingLine(tally, resultFile.path()));
+            if (commandLine.summary) console::write(stdout, "\n" + summary.text());
+            return exitWith(ExitStatus::Done);
+        case RunOutcome::SettingsRefused: return exitWith(ExitStatus::Usage);
         case RunOutcome::OpenFailed:
-        case RunOutcome::WriteFailed: return kExitResultFileFailed;
+        case RunOutcome::WriteFailed: return exitWith(ExitStatus::ResultFileFailed);
         case RunOutcome::Stopped: {
             progress.clear();
-            const int signalNumber = stopSignal;
-            std::fprintf(stderr,
-                         "stepcount: stopped by %s; the result file holds the rows written before "
-                         "the stop: %s\n",
-                         signalName(signalNumber).c_str(), resultFile.path().c_str());
+            const int interrupt = console::interruptNumber();
+            console::write(stderr, "stepcount: stopped by " + console::interruptName(interrupt) +
+                                       "; the result file holds the rows written before the stop: " +
+                                       resultFile.path() + "\n");
             // As a shell reports a program that a signal ended.
-            return 128 + signalNumber;
+            return 128 + interrupt;
         }
     }
-    return kExitDone;
+    return exitWith(ExitStatus::Done);
+}
+
+int run(int argc, char** argv) {
+    cli::CommandLine commandLine;
+    std::string error;
+    if (!cli::parseCommandLine(console::arguments(argc, argv), commandLine, error)) {
+        return usageError(error);
+    }
+    switch (commandLine.action) {
+        case cli::CommandLine::Action::Help:
+            console::write(stdout, cli::helpText());
+            return exitWith(ExitStatus::Done);
+        case cli::CommandLine::Action::Version:
+            console::write(stdout, "stepcount " + std::string(texts::kVersionNumber) + "\n");
+            return exitWith(ExitStatus::Done);
+        case cli::CommandLine::Action::Count: break;
+    }
+    if (!cli::checkCountFolder(commandLine.settings.CountFolder, error)) return usageError(error);
+    return count(commandLine);
 }
 
 }  // namespace
@@ -118,7 +97,7 @@ int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const std::exception& failure) {
-        std::fprintf(stderr, "stepcount: %s\n", failure.what());
-        return kExitResultFileFailed;
+        console::write(stderr, std::string("stepcount: ") + failure.what() + "\n");
+        return exitWith(ExitStatus::ResultFileFailed);
     }
 }

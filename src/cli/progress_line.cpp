@@ -1,21 +1,14 @@
 #include "cli/progress_line.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <vector>
+
+#include "platform/console.h"
 
 namespace stepcount::cli {
 
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
-
-std::size_t terminalColumns(std::FILE* stream) {
-    winsize size{};
-    if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return 80;
-}
 
 }  // namespace
 
@@ -79,18 +72,15 @@ void ProgressLine::advance(std::string_view folder) {
 void ProgressLine::draw() {
     const std::string counts =
         std::to_string(files_) + " files, " + std::to_string(folders_) + " folders: ";
-    const std::size_t columns = terminalColumns(stream_);
+    const std::size_t columns = console::columns(stream_);
     const std::size_t room = columns > counts.size() + 1 ? columns - counts.size() - 1 : 0;
-    const std::string line = "\r" + counts + fitToColumns(folder_, room) + "\x1b[K";
-    std::fputs(line.c_str(), stream_);
-    std::fflush(stream_);
+    console::write(stream_, "\r" + counts + fitToColumns(folder_, room) + "\x1b[K");
     drawn_ = true;
 }
 
 void ProgressLine::clear() {
     if (!enabled_ || !drawn_) return;
-    std::fputs("\r\x1b[K", stream_);
-    std::fflush(stream_);
+    console::write(stream_, "\r\x1b[K");
     drawn_ = false;
 }
 

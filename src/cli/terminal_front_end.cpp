@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/console.h"
+
 namespace stepcount::cli {
 
 namespace {
@@ -10,8 +12,7 @@ namespace {
 void printLine(std::FILE* stream, std::string_view text) {
     std::string line(text);
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stream);
-    std::fflush(stream);
+    console::write(stream, line);
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
 #include "report/result_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
 
 #include "platform/exception.h"
 #include "platform/file_time.h"
@@ -25,16 +20,9 @@ ResultFileWriter::ResultFileWriter(std::string path, ResultEncoding encoding)
 ResultFileWriter::~ResultFileWriter() = default;
 
 void ResultFileWriter::onRunStart(const RunStart& start) {
-    // O_NONBLOCK: a FIFO without a reader is refused instead of waited for.
-    UniqueFd fd(openPath(path_, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid()) throw OutputOpenError(systemFailure("Cannot open", path_, errno).what());
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-    struct stat info {};
-    const bool known = ::fstat(fd.get(), &info) == 0;
-    fd_ = std::move(fd);
-    empty_ = known && info.st_size == 0;
-    written_ = known ? static_cast<std::uint64_t>(info.st_size) : 0;
+    if (!file_.open(path_)) throw OutputOpenError(systemFailure("Cannot open", path_, errno).what());
+    empty_ = file_.sizeWhenOpened() == 0;
+    written_ = file_.sizeWhenOpened();
     layout_ = layoutOf(start.languages);
     pending_.clear();
     pending_.reserve(kFlushSize + 4096);
@@ -91,16 +79,11 @@ void ResultFileWriter::append(std::string_view bytes) {
 
 void ResultFileWriter::flush() {
     std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t written = ::write(fd_.get(), pending_.data() + done, pending_.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            const int failure = errno;
-            cutToWholeRows(done);
-            pending_.clear();
-            throw ResultWriteError(systemErrorText(failure));
-        }
-        done += static_cast<std::size_t>(written);
+    if (!file_.write(pending_, done)) {
+        const int failure = errno;
+        cutToWholeRows(done);
+        pending_.clear();
+        throw ResultWriteError(systemErrorText(failure));
     }
     written_ += pending_.size();
     pending_.clear();
@@ -114,19 +97,18 @@ void ResultFileWriter::cutToWholeRows(std::size_t done) {
     const std::size_t lineEnd = std::string_view(pending_).substr(0, done).rfind('\n');
     const std::size_t whole = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
     if (whole == done) return;
-    if (::ftruncate(fd_.get(), static_cast<off_t>(written_ + whole)) == 0) written_ += whole;
+    if (file_.truncate(written_ + whole)) written_ += whole;
 }
 
 void ResultFileWriter::onRunEnd(RunEnd) {
-    if (!fd_.valid()) return;
+    if (!file_.isOpen()) return;
     try {
         flush();
     } catch (...) {
-        fd_.reset();
+        file_.close();
         throw;
     }
-    const int fd = fd_.release();
-    if (::close(fd) != 0 && errno != EINTR) throw ResultWriteError(systemErrorText(errno));
+    if (!file_.close()) throw ResultWriteError(systemErrorText(errno));
 }
 
 }  // namespace stepcount

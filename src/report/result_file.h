@@ -9,7 +9,7 @@
 #include <ctime>
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/append_file.h"
 #include "platform/text_encoding.h"
 #include "report/result_format.h"
 #include "walk/walk_observer.h"
@@ -44,7 +44,7 @@ private:
     void cutToWholeRows(std::size_t done);
 
     std::string path_;
-    UniqueFd fd_;
+    AppendFile file_;
     bool empty_ = true;
     std::uint64_t written_ = 0;    // size of the file up to its last whole line written
     ResultLayout layout_ = ResultLayout::Standard;
