@@ -193,13 +193,15 @@ public:
 
     // Hands every line of a file, first to last, to `sink` with its verdict
     // under the language's rules: sink(std::string_view window, LineVerdict).
-    // `fileKind` is what the type check gave. Does not check the type and does
-    // not guard: a file that cannot be read throws Exception. Returns
-    // kLineReaderUnavailable when no line reader can be created, otherwise kCounted,
-    // with the file's size and last write in `facts` when given.
+    // `fileKind` is what the type check gave. When `whole` is given, each
+    // line's whole bytes go to it before the line's verdict goes to `sink`.
+    // Does not check the type and does not guard: a file that cannot be read
+    // throws Exception. Returns kLineReaderUnavailable when no line reader
+    // can be created, otherwise kCounted, with the file's size and last write
+    // in `facts` when given.
     template <class Sink>
     static int classifyFile(const FileLocation& file, int fileKind, Sink&& sink,
-                            FileFacts* facts = nullptr) {
+                            FileFacts* facts = nullptr, LineBytesSink* whole = nullptr) {
         LineReader* const reader = LineReader::forThisThread();
         if (reader == nullptr) return kLineReaderUnavailable;
         struct Closer {
@@ -211,8 +213,25 @@ public:
         Rules rules = makeRules();
         rules.start(fileKind);
         std::string_view window;
-        while (reader->next(window)) sink(window, rules.classify(window));
+        if (whole == nullptr) {
+            while (reader->next(window)) sink(window, rules.classify(window));
+        } else {
+            while (reader->next(window, *whole)) sink(window, rules.classify(window));
+        }
         return kCounted;
+    }
+
+    // Reads a file of the kind `fileKind` as a count reads it, handing each
+    // line's whole bytes to `whole` and then its verdict to `sink`
+    // (sink(LineVerdict)). A failure is shown as the count's error dialog
+    // and gives kFailureShown.
+    template <class Sink>
+    int readLines(const FileLocation& file, int fileKind, LineBytesSink& whole, Sink&& sink) {
+        return runGuarded(*display_, Language::kFailureSites.excCalc, [&] {
+            return classifyFile(
+                file, fileKind, [&sink](std::string_view, LineVerdict verdict) { sink(verdict); },
+                nullptr, &whole);
+        });
     }
 
     // The type check: 0 when `path` names a file of the language, -1 when

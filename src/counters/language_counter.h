@@ -6,10 +6,19 @@
 #include <string>
 
 #include "counters/count_result.h"
+#include "counters/line_class.h"
+#include "platform/line_reader.h"
 #include "platform/file_system.h"
 #include "platform/message_display.h"
 
 namespace stepcount {
+
+// Receives the verdict of each line of a file read for a comparison.
+class LineVerdictSink {
+public:
+    virtual ~LineVerdictSink() = default;
+    virtual void lineClassified(LineVerdict verdict) = 0;
+};
 
 class LanguageCounter {
 public:
@@ -27,6 +36,13 @@ public:
     // The same for a file whose type check gave `fileKind` already.
     virtual int countOfKind(const FileLocation& file, int fileKind, FileCount& count,
                             FileFacts& facts) = 0;
+
+    // Reads a file whose type check gave `fileKind` as a count reads it:
+    // each line's whole bytes go to `whole`, then its verdict to `verdicts`.
+    // kCounted when every line was read; a failure is shown as the count's
+    // error dialog and gives kFailureShown.
+    virtual int readLines(const FileLocation& file, int fileKind, LineBytesSink& whole,
+                          LineVerdictSink& verdicts) = 0;
 };
 
 // The LanguageCounter of one counter class.
@@ -52,6 +68,12 @@ public:
         const int status = counter_.countOfKind(file, fileKind, record);
         keep(status, record, count, facts);
         return status;
+    }
+
+    int readLines(const FileLocation& file, int fileKind, LineBytesSink& whole,
+                  LineVerdictSink& verdicts) override {
+        return counter_.readLines(file, fileKind, whole,
+                                  [&verdicts](LineVerdict verdict) { verdicts.lineClassified(verdict); });
     }
 
 private:

@@ -13,16 +13,19 @@ namespace stepcount {
 namespace {
 
 const std::array<Language, 5> kLanguages = {{
-    {LanguageId::VB, "vb", texts::kVBLanguage, "VB, VBA", VBLanguage::kExtensions,
-     CountColumns::VB, 1, &makeCounterOf<mVBCalc_c>},
-    {LanguageId::VC, "c", texts::kVCLanguage, "C, C++, Pro*C, Java", CFamilyLanguage::kExtensions,
-     CountColumns::Standard, 2, &makeCounterOf<mVCCalc_c>},
-    {LanguageId::SQL, "sql", texts::kSQLLanguage, "SQL", SQLLanguage::kExtensions,
-     CountColumns::Standard, 4, &makeCounterOf<mSQLCalc_c>},
-    {LanguageId::HTML, "html", texts::kHTMLLanguage, "HTML, ASP, JSP, JavaScript",
-     HTMLLanguage::kExtensions, CountColumns::Standard, 8, &makeCounterOf<mHTMLCalc_c>},
-    {LanguageId::COBOL, "cobol", texts::kCOBOLLanguage, "COBOL (fixed format)",
-     COBOLLanguage::kExtensions, CountColumns::COBOL, 0, &makeCounterOf<mCOBOLCalc_c>},
+    {LanguageId::VB, "vb", "VB", texts::kVBLanguage, "VB, VBA", VBLanguage::kExtensions,
+     CountColumns::VB, 1, &makeCounterOf<mVBCalc_c>, StepText::WholeLine},
+    {LanguageId::VC, "c", "C", texts::kVCLanguage, "C, C++, Pro*C, Java",
+     CFamilyLanguage::kExtensions, CountColumns::Standard, 2, &makeCounterOf<mVCCalc_c>,
+     StepText::WholeLine},
+    {LanguageId::SQL, "sql", "SQL", texts::kSQLLanguage, "SQL", SQLLanguage::kExtensions,
+     CountColumns::Standard, 4, &makeCounterOf<mSQLCalc_c>, StepText::WholeLine},
+    {LanguageId::HTML, "html", "HTML", texts::kHTMLLanguage, "HTML, ASP, JSP, JavaScript",
+     HTMLLanguage::kExtensions, CountColumns::Standard, 8, &makeCounterOf<mHTMLCalc_c>,
+     StepText::WholeLine},
+    {LanguageId::COBOL, "cobol", "COBOL", texts::kCOBOLLanguage, "COBOL (fixed format)",
+     COBOLLanguage::kExtensions, CountColumns::COBOL, 0, &makeCounterOf<mCOBOLCalc_c>,
+     StepText::ProgramColumns},
 }};
 
 }  // namespace

@@ -29,9 +29,16 @@ enum class CountColumns : std::uint8_t {
     COBOL,      // the debugging lines and the lines of each division
 };
 
+// The text of a line that tells whether two versions of a step are the same.
+enum class StepText : std::uint8_t {
+    WholeLine,        // the whole line, less the blanks at its ends
+    ProgramColumns,   // columns 7 to 72 (fixed-format COBOL), less the blanks at the end
+};
+
 struct Language {
     LanguageId id;
     std::string_view word;          // its name on the command line, lower case
+    std::string_view label;         // its name in the language column of a comparison
     std::string_view caption;       // its choice in the window
     std::string_view description;   // what it covers, for help and summaries
     std::span<const AcceptedExtension> extensions;
@@ -39,6 +46,7 @@ struct Language {
     int severalBit;                 // its bit in a several-language LanguageCode; 0:
                                     // it is counted alone only
     std::unique_ptr<LanguageCounter> (*makeCounter)(MessageDisplay& display);
+    StepText stepText;
 };
 
 // Every language, in the order of their numbers.

@@ -106,7 +106,7 @@ void LineReader::findBreaks() {
     breakIndex_ = 0;
 }
 
-bool LineReader::nextAcrossChunks(std::string_view& window) {
+bool LineReader::nextAcrossChunks(std::string_view& window, LineBytesSink* whole) {
     std::size_t held = 0;      // bytes of this line copied into window_
     bool started = false;      // whether this line has any byte yet
     for (;;) {
@@ -124,6 +124,10 @@ bool LineReader::nextAcrossChunks(std::string_view& window) {
             }
         }
         const std::size_t brk = nextBreak();
+        if (whole != nullptr) {
+            if (!started) whole->lineStarts();
+            whole->lineBytes(std::string_view(chunk_ + pos_, brk - pos_));
+        }
         const std::size_t take = std::min(brk - pos_, kWindowSize - held);
         if (brk < end_ && !started) {
             // The whole line lies in this chunk: hand out a view of it.

@@ -22,6 +22,16 @@
 
 namespace stepcount {
 
+// Receives the whole of each line, not only its window: the bytes of a line
+// come in one piece or, for a line that spans chunks, in several, in order,
+// without its line break.
+class LineBytesSink {
+public:
+    virtual ~LineBytesSink() = default;
+    virtual void lineStarts() = 0;
+    virtual void lineBytes(std::string_view piece) = 0;
+};
+
 class LineReader {
 public:
     static constexpr std::size_t kWindowSize = 256;
@@ -56,7 +66,20 @@ public:
             passBreak(brk);
             return true;
         }
-        return nextAcrossChunks(window);
+        return nextAcrossChunks(window, nullptr);
+    }
+
+    // The same, and the whole line goes to `whole` before it returns.
+    bool next(std::string_view& window, LineBytesSink& whole) {
+        if (breakIndex_ < breakCount_) {
+            const std::size_t brk = breaks_[breakIndex_];
+            whole.lineStarts();
+            whole.lineBytes(std::string_view(chunk_ + pos_, brk - pos_));
+            window = std::string_view(chunk_ + pos_, std::min(brk - pos_, kWindowSize));
+            passBreak(brk);
+            return true;
+        }
+        return nextAcrossChunks(window, &whole);
     }
 
     LineReader(const LineReader&) = delete;
@@ -67,7 +90,7 @@ private:
 
     LineReader() {}  // user-provided: the buffers are not zeroed
     bool fill();
-    bool nextAcrossChunks(std::string_view& window);
+    bool nextAcrossChunks(std::string_view& window, LineBytesSink* whole);
     void findBreaks();
 
     // Position of the next line break (CR or LF) at or after pos_ in the

@@ -8,6 +8,7 @@
 #include "counters/languages.h"
 #include "platform/file_system.h"
 #include "platform/message_display.h"
+#include "walk/walk_observer.h"
 
 namespace stepcount {
 
@@ -18,6 +19,14 @@ struct CountedFile {
     FileFacts facts;                          // size and last write when counted
 };
 
+// One version of a file in a comparison: where it is, or nothing when the
+// file is not in that version; a FIFO, socket or device is never opened.
+struct FileSide {
+    const FileLocation* location = nullptr;
+    bool special = false;
+    bool present() const { return location != nullptr; }
+};
+
 // The counters of one counting thread. A set counts one file at a time.
 class CounterSet {
 public:
@@ -25,6 +34,8 @@ public:
     // Counts a file (a regular file, or an entry that cannot be inspected)
     // with the counter of its language.
     virtual CountedFile count(const FileLocation& file) = 0;
+    // Compares two versions of a file (at least one of them present).
+    virtual ComparedFile compare(const FileSide& oldSide, const FileSide& newSide);
 };
 
 class FileCounting {

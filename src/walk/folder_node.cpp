@@ -69,7 +69,7 @@ const std::string& FolderPaths::pathOf(const FolderNode& folder) {
     path_.resize(node == nullptr ? 0 : node->pathLength());
     for (auto it = missing_.rbegin(); it != missing_.rend(); ++it) {
         const FolderNode& added = **it;
-        if (added.depth() > 0) path_ += kPathSeparator;
+        if (added.depth() > 0) path_ += separator_;
         path_ += added.name();
         levels_.push_back({&added, added.serial()});
     }

@@ -54,7 +54,7 @@ public:
     // The name in the parent; for the count folder, its path as given.
     const std::string& name() const { return name_; }
     std::size_t depth() const { return depth_; }
-    // The length of path().
+    // The length of path() (with one-byte separators).
     std::size_t pathLength() const { return pathLength_; }
     // Tells this folder from every other of the walk, also from a later one
     // at the same address.
@@ -89,6 +89,7 @@ private:
 // the names by which it differs (folders come in walk order).
 class FolderPaths {
 public:
+    explicit FolderPaths(char separator = kPathSeparator) : separator_(separator) {}
     const std::string& pathOf(const FolderNode& folder);
 
 private:
@@ -99,6 +100,7 @@ private:
     };
     bool holds(const FolderNode& folder) const;
 
+    char separator_;
     std::deque<Level> levels_;
     std::string path_;
     std::vector<const FolderNode*> missing_;

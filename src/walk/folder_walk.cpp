@@ -3,26 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/ascii.h"
 #include "platform/directory.h"
+#include "walk/descriptor_window.h"
 #include "walk/row_pipeline.h"
 
 namespace stepcount {
 
 namespace {
-
-// The descriptors of the folders on the walk path that are kept open: a
-// folder deeper than this many levels above the current one has its
-// descriptor closed while the walk is below it, and reopened when it comes
-// back, so that a deep tree does not run out of descriptors.
-constexpr std::size_t kOpenFolderLimit = 64;
-
-// Descriptors left open beyond those for rows in flight that still need them
-// (with several jobs); past this many the walk waits for those rows.
-constexpr std::size_t kPendingCloseLimit = 192;
 
 
 struct FolderIdentityHash {
@@ -53,7 +45,7 @@ std::size_t bytesOf(const std::vector<ListedEntry>& entries) {
 class FolderWalk {
 public:
     FolderWalk(RowPipeline& rows, std::size_t listingBudget)
-        : rows_(rows), listingBudget_(listingBudget) {}
+        : rows_(rows), window_(rows), listingBudget_(listingBudget) {}
 
     void run(const std::string& countFolder);
 
@@ -63,41 +55,30 @@ private:
     void addFailure(const Visit& visit, std::string name, int failure);
     void startVisit(FolderRef folder, UniqueFd fd);
     void endVisit();
-    bool reopen(Visit& visit);
-    void closeOutsideWindow();
-    void closeDelivered();
     void walkInto(Visit& visit, ListedEntry& entry);
 
     void keepListingsInBudget();
     bool relist(Visit& visit);
 
     RowPipeline& rows_;
+    DescriptorWindow window_;
     std::size_t listingBudget_;
     std::deque<Visit> walkPath_;
     std::size_t listingBytes_ = 0;   // of the listings on the walk path
     std::string resumeAfter_;        // the folder the walk came back from
     std::unordered_set<FolderIdentity, FolderIdentityHash> onWalkPath_;
-    // Folders outside the window whose descriptors wait for rows in flight.
-    std::deque<FolderRef> pendingCloses_;
 };
-
-// Gives `folder` the descriptor `fd` when it is still that folder.
-bool adopt(FolderNode& folder, UniqueFd fd) {
-    FolderIdentity identity;
-    if (!fd.valid() || !identifyFolder(fd.get(), identity) || identity != folder.identity) {
-        return false;
-    }
-    folder.fd = std::move(fd);
-    return true;
-}
 
 void FolderWalk::add(Row&& row) {
     // Counting a file opens it through its folder's descriptor.
     FolderNode& folder = *row.folder;
     const bool usesDescriptor = row.state == Row::State::ToCount;
     rows_.add(std::move(row));
-    if (usesDescriptor) folder.rowsBeforeLastUse = rows_.added();
-    if (!pendingCloses_.empty()) closeDelivered();
+    if (usesDescriptor) {
+        window_.used(folder);
+    } else {
+        window_.closeDue();
+    }
 }
 
 void FolderWalk::addEntry(Visit& visit, std::string&& name, Row::Kind kind, Row::State state) {
@@ -122,7 +103,9 @@ void FolderWalk::addFailure(const Visit& visit, std::string name, int failure) {
 
 // Starts the visit of an opened folder: lists it.
 void FolderWalk::startVisit(FolderRef folder, UniqueFd fd) {
-    closeOutsideWindow();
+    if (walkPath_.size() >= DescriptorWindow::kOpenFolders) {
+        window_.release(walkPath_[walkPath_.size() - DescriptorWindow::kOpenFolders].folder);
+    }
     Visit visit;
     visit.folder = std::move(folder);
     onWalkPath_.insert(visit.folder->identity);
@@ -173,42 +156,9 @@ bool FolderWalk::relist(Visit& visit) {
     return true;
 }
 
-// The folder that leaves the window of open descriptors as the walk goes one
-// level deeper gives up its descriptor, at once or once the rows in flight
-// that need it are delivered.
-void FolderWalk::closeOutsideWindow() {
-    if (walkPath_.size() < kOpenFolderLimit) return;
-    const FolderRef& folder = walkPath_[walkPath_.size() - kOpenFolderLimit].folder;
-    if (!folder->fd.valid() || folder->closePending) return;
-    if (rows_.delivered() >= folder->rowsBeforeLastUse) {
-        folder->fd.reset();
-        return;
-    }
-    folder->closePending = true;
-    pendingCloses_.push_back(folder);
-    if (pendingCloses_.size() > kPendingCloseLimit) {
-        rows_.deliverUpTo(pendingCloses_.front()->rowsBeforeLastUse);
-        closeDelivered();
-    }
-}
-
-// Closes the pending descriptors whose rows have been delivered.
-void FolderWalk::closeDelivered() {
-    while (!pendingCloses_.empty()) {
-        FolderNode& folder = *pendingCloses_.front();
-        if (folder.closePending) {
-            if (rows_.delivered() < folder.rowsBeforeLastUse) return;
-            folder.fd.reset();
-            folder.closePending = false;
-        }
-        pendingCloses_.pop_front();
-    }
-}
-
-// Ends the visit on top of the walk path. When the folder below it had its
-// descriptor closed, it is reopened as the ".." of the one that ends: one
-// step however long its path is (reopen() goes by the path when that ".." is
-// another folder, as it is below a link).
+// Ends the visit on top of the walk path. The folder below it gets its
+// descriptor again, when it was closed, through the ".." of the one that
+// ends: one step however long its path is.
 void FolderWalk::endVisit() {
     const FolderRef ended = std::move(walkPath_.back().folder);
     onWalkPath_.erase(ended->identity);
@@ -216,25 +166,7 @@ void FolderWalk::endVisit() {
     walkPath_.pop_back();
     if (walkPath_.empty()) return;
     if (walkPath_.back().relist) resumeAfter_ = ended->name();
-    FolderNode& parent = *walkPath_.back().folder;
-    if (parent.closePending) {
-        parent.closePending = false;   // still open: it stays so
-        return;
-    }
-    if (parent.fd.valid() || !ended->fd.valid()) return;
-    adopt(parent, openSubfolder(ended->fd.get(), ".."));
-}
-
-// Makes sure a visit whose descriptor was closed has it again; false, with
-// errno set, when the folder is gone or is no longer the same folder.
-bool FolderWalk::reopen(Visit& visit) {
-    FolderNode& folder = *visit.folder;
-    if (folder.fd.valid()) return true;
-    UniqueFd fd = openFolder(folder.path());
-    const int failure = fd.valid() ? ESTALE : errno;
-    if (adopt(folder, std::move(fd))) return true;
-    errno = failure;
-    return false;
+    window_.reenter(*walkPath_.back().folder, ended.get());
 }
 
 void FolderWalk::walkInto(Visit& visit, ListedEntry& entry) {
@@ -265,7 +197,7 @@ void FolderWalk::run(const std::string& countFolder) {
             endVisit();
             continue;
         }
-        if (!reopen(visit) || (visit.relist && !relist(visit))) {
+        if (!window_.reenter(*visit.folder, nullptr) || (visit.relist && !relist(visit))) {
             addFailure(visit, {}, errno);
             onWalkPath_.erase(visit.folder->identity);
             listingBytes_ -= visit.listingBytes;

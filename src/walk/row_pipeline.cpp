@@ -136,6 +136,8 @@ void RowPipeline::deliverHead(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     deliver(row);
     row.folder.reset();
+    row.sideFolders[0].reset();
+    row.sideFolders[1].reset();
     lock.lock();
     ++head_;
     if (turnWaiters_ > 0) turn_.notify_all();
@@ -145,7 +147,8 @@ void RowPipeline::deliverHead(std::unique_lock<std::mutex>& lock) {
 // whole, and a file whose count the stop cut short gets no row.
 void RowPipeline::deliver(Row& row) {
     throwIfStopRequested();
-    const std::string& folder = deliveryPaths_.pathOf(*row.folder);
+    const bool paired = row.kind == Row::Kind::FolderPair || row.kind == Row::Kind::FilePair;
+    const std::string& folder = (paired ? relativePaths_ : deliveryPaths_).pathOf(*row.folder);
     switch (row.kind) {
         case Row::Kind::Folder: observer_.onFolder(folder, row.name); break;
         case Row::Kind::File:
@@ -157,19 +160,50 @@ void RowPipeline::deliver(Row& row) {
             if (!row.name.empty()) (failurePath_ += kPathSeparator) += row.name;
             observer_.onFolderFailure(failurePath_, row.failure);
             break;
+        case Row::Kind::FolderPair: observer_.onFolderPair(folder, row.name, row.sides); break;
+        case Row::Kind::FilePair:
+            observer_.onFilePair(PairedFile{folder, row.name, row.sides, row.compared});
+            break;
     }
     ++delivered_;
 }
 
+namespace {
+
+// Points `location` at the file `name` of `folder`.
+void locate(FileLocation& location, FolderPaths& paths, const FolderNode& folder,
+            const std::string& name) {
+    location.path = paths.pathOf(folder);
+    location.path += kPathSeparator;
+    location.path += name;
+    location.folderFd = folder.fd.get();
+    location.name = name;
+}
+
+}  // namespace
+
 void RowPipeline::count(CounterSet& counters, CountingState& state, Row& row) {
+    if (row.kind == Row::Kind::FilePair) {
+        FileSide sides[2];
+        for (int side = 0; side < 2; ++side) {
+            if (!row.sideFolders[side]) continue;
+            locate(state.locations[side], state.paths[side], *row.sideFolders[side],
+                   row.sideNames[side]);
+            sides[side] = FileSide{&state.locations[side], row.sideSpecial[side]};
+        }
+        try {
+            row.compared = counters.compare(sides[0], sides[1]);
+        } catch (...) {
+            // Counters show their own failures; anything else leaves the
+            // pair unread.
+            row.compared = ComparedFile{};
+            row.compared.status = PairStatus::Unreadable;
+        }
+        return;
+    }
     try {
-        FileLocation& location = state.location;
-        location.path = state.paths.pathOf(*row.folder);
-        location.path += kPathSeparator;
-        location.path += row.name;
-        location.folderFd = row.folder->fd.get();
-        location.name = row.name;
-        row.file = counters.count(location);
+        locate(state.locations[0], state.paths[0], *row.folder, row.name);
+        row.file = counters.count(state.locations[0]);
     } catch (...) {
         // Counters show their own failures; anything else leaves the file
         // uncounted.

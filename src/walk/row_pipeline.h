@@ -32,6 +32,8 @@ struct Row {
         Folder,          // the folder `name` inside `folder`
         File,            // the file `name` inside `folder`
         FolderFailure,   // a folder whose content could not be listed
+        FolderPair,      // comparing versions: the folder `name` inside `folder`
+        FilePair,        // comparing versions: the file `name` inside `folder`
     };
     enum class State : std::uint8_t { ToCount, Counting, Done };
 
@@ -41,6 +43,16 @@ struct Row {
     FolderRef folder;      // the folder that holds the entry
     std::string name;      // FolderFailure: empty when it is `folder` itself
     CountedFile file;      // File: what became of it
+
+    // Comparing versions, where `folder` is the folder relative to the two
+    // roots: which versions hold the entry, and, for a file, the folders
+    // that hold it in OLD and NEW (index 0 and 1), its names there, whether
+    // it is a FIFO, socket or device there, and what the comparison found.
+    Sides sides = Sides::Both;
+    FolderRef sideFolders[2];
+    std::string sideNames[2];
+    bool sideSpecial[2] = {false, false};
+    ComparedFile compared;
 };
 
 class RowPipeline {
@@ -81,8 +93,8 @@ private:
 
     // What a counting thread keeps from one file to the next.
     struct CountingState {
-        FolderPaths paths;
-        FileLocation location;
+        FolderPaths paths[2];
+        FileLocation locations[2];
     };
 
     bool awaitTurn();
@@ -102,6 +114,7 @@ private:
     WalkObserver& observer_;
     OrderedDisplay orderedDisplay_;
     FolderPaths deliveryPaths_;
+    FolderPaths relativePaths_{'/'};
     std::string failurePath_;
     std::uint64_t added_ = 0;
     std::uint64_t delivered_ = 0;

@@ -27,6 +27,14 @@ void ObserverFanOut::onFile(const WalkedFile& file) {
     for (WalkObserver* observer : observers_) observer->onFile(file);
 }
 
+void ObserverFanOut::onFolderPair(std::string_view folder, std::string_view name, Sides sides) {
+    for (WalkObserver* observer : observers_) observer->onFolderPair(folder, name, sides);
+}
+
+void ObserverFanOut::onFilePair(const PairedFile& file) {
+    for (WalkObserver* observer : observers_) observer->onFilePair(file);
+}
+
 void ObserverFanOut::onFolderFailure(std::string_view path, int errorNumber) {
     for (WalkObserver* observer : observers_) observer->onFolderFailure(path, errorNumber);
 }

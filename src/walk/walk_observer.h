@@ -4,6 +4,7 @@
 // observer, not a change to the walk.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
@@ -55,6 +56,58 @@ struct WalkedFile {
     const FileCount& count;    // nothing when it was not counted
 };
 
+// Comparing two versions of a tree (OLD and NEW): which of them an entry is in.
+enum class Sides : std::uint8_t { Both, OldOnly, NewOnly };
+
+// What became of a file when two versions were compared.
+enum class PairStatus : std::uint8_t {
+    Added,        // only in NEW: all its steps are added
+    Deleted,      // only in OLD: all its steps are deleted
+    Changed,      // in both, some step added, changed or deleted
+    Unchanged,    // in both, no step added, changed or deleted
+    NotCounted,   // of no language the run counts
+    Unreadable,   // of a language the run counts, and cannot be read on a side
+};
+
+// Steps, comment lines and blank lines of one version of a file.
+struct LineFigures {
+    std::uint64_t steps = 0;
+    std::uint64_t comment = 0;
+    std::uint64_t blank = 0;
+};
+
+// How the steps of two versions of a file line up: steps matched unchanged,
+// and in each stretch between matches, as many changed as both sides have,
+// the rest added (NEW) or deleted (OLD).
+struct StepChanges {
+    std::uint64_t added = 0;
+    std::uint64_t changed = 0;
+    std::uint64_t deleted = 0;
+    std::uint64_t unchanged = 0;
+    friend bool operator==(const StepChanges&, const StepChanges&) = default;
+};
+
+// The comparison of a file, made on a counting thread.
+struct ComparedFile {
+    PairStatus status = PairStatus::NotCounted;
+    LanguageId language = LanguageId::None;
+    LineFigures oldLines;
+    LineFigures newLines;
+    StepChanges changes;
+    bool approximate = false;       // too large and too different to align exactly
+    bool encodingDiffers = false;   // one side UTF-8, the other not
+};
+
+// A file of a comparison. `folder` is the folder that holds it relative to
+// the two roots ("." for the roots themselves, "./src/sub" below them);
+// `name` is its name in NEW (in OLD when only there).
+struct PairedFile {
+    std::string_view folder;
+    std::string_view name;
+    Sides sides;
+    const ComparedFile& compared;
+};
+
 // A run calls its observers from one thread, the one that started it, one
 // call at a time and in the walk's order, whatever the number of files
 // counted at once: onRunStart first, then the entries, then onRunEnd.
@@ -68,6 +121,11 @@ public:
     // A folder `name` inside the folder `folder`; its content follows.
     virtual void onFolder(std::string_view /*folder*/, std::string_view /*name*/) {}
     virtual void onFile(const WalkedFile& /*file*/) {}
+    // Comparing two versions: a folder in one of them or in both (its content
+    // follows), and a file.
+    virtual void onFolderPair(std::string_view /*folder*/, std::string_view /*name*/,
+                              Sides /*sides*/) {}
+    virtual void onFilePair(const PairedFile& /*file*/) {}
     // A folder below the count folder whose content could not be listed, or
     // not wholly (it cannot be opened or read, or it went away while it was
     // walked): its path as walked, and the system's error number.
@@ -91,6 +149,8 @@ public:
     void onRunStart(const RunStart& start) override;
     void onFolder(std::string_view folder, std::string_view name) override;
     void onFile(const WalkedFile& file) override;
+    void onFolderPair(std::string_view folder, std::string_view name, Sides sides) override;
+    void onFilePair(const PairedFile& file) override;
     void onFolderFailure(std::string_view path, int errorNumber) override;
     void onRunEnd(RunEnd how) override;
 
