@@ -1,16 +1,14 @@
-// The result file of a run: opened for appending when the run starts, a
+// The result file of a count: opened for appending when the run starts, a
 // header, then one row for each folder and file the walk meets, written as
 // they come, and closed when the run ends. Write failures are raised, never
 // hidden; a write that fails part way leaves the file cut back to its last
 // whole row.
 #pragma once
 
-#include <cstdint>
 #include <ctime>
 #include <string>
 
-#include "platform/append_file.h"
-#include "platform/text_encoding.h"
+#include "report/csv_output.h"
 #include "report/result_format.h"
 #include "walk/walk_observer.h"
 
@@ -22,8 +20,7 @@ using ResultWriteError = OutputWriteError;
 class ResultFileWriter : public WalkObserver {
 public:
     // The result file `path`, in `encoding`; nothing is opened yet.
-    ResultFileWriter(std::string path, ResultEncoding encoding);
-    ~ResultFileWriter() override;
+    ResultFileWriter(std::string path, ResultEncoding encoding) : csv_(std::move(path), encoding) {}
 
     // Opens the file for appending, creating it when missing (OutputOpenError
     // when it cannot be opened), and writes the header of the run's layout;
@@ -34,27 +31,12 @@ public:
     // Writes what is left and closes the file.
     void onRunEnd(RunEnd how) override;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return csv_.path(); }
 
 private:
-    const std::string& encodedFolder(std::string_view folder);
-    const std::string& encodedName(std::string_view name);
-    void append(std::string_view bytes);
-    void flush();
-    void cutToWholeRows(std::size_t done);
-
-    std::string path_;
-    AppendFile file_;
-    bool empty_ = true;
-    std::uint64_t written_ = 0;    // size of the file up to its last whole line written
+    CsvOutput csv_;
     ResultLayout layout_ = ResultLayout::Standard;
-    TextEncoder encoder_;
-    std::string pending_;
     std::string row_;
-    std::string name_;             // the entry name of the row being formed, encoded
-    bool folderKnown_ = false;
-    std::string folder_;           // the folder path of the last row, as walked
-    std::string encodedFolder_;    // the same in the output encoding
     bool dateKnown_ = false;
     std::time_t dateTime_ = 0;     // the last write of the last counted row
     std::string date_;             // its date column
