@@ -1,0 +1,290 @@
+// Aligning the steps of two versions of a file: the number of unchanged
+// steps against a plain dynamic-programming longest common subsequence, the
+// figures of the hunks, where hunks fall when alignments tie, the limit of
+// the exact alignment and the cheaper method beyond it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "diff/alignment.h"
+#include "diff/key_interner.h"
+#include "diff/step_key.h"
+
+namespace stepcount::diff {
+namespace {
+
+using Keys = std::vector<std::uint32_t>;
+
+// One key per character.
+Keys letters(std::string_view text) { return Keys(text.begin(), text.end()); }
+
+ChangeFigures figures(std::uint64_t added, std::uint64_t changed, std::uint64_t deleted, std::uint64_t unchanged) {
+    return ChangeFigures{added, changed, deleted, unchanged};
+}
+
+std::size_t referenceCommonLength(const Keys& a, const Keys& b) {
+    std::vector<std::size_t> above(b.size() + 1, 0), row(b.size() + 1, 0);
+    for (const std::uint32_t key : a) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            row[j] = key == b[j - 1] ? above[j - 1] + 1 : std::max(above[j], row[j - 1]);
+        }
+        std::swap(above, row);
+    }
+    return above[b.size()];
+}
+
+// The edit cost left once the common start and end are off and the keys
+// found on one side only are set aside.
+std::size_t reducedCost(const Keys& a, const Keys& b) {
+    std::size_t start = 0;
+    while (start < a.size() && start < b.size() && a[start] == b[start]) ++start;
+    std::size_t end = 0;
+    while (end < a.size() - start && end < b.size() - start && a[a.size() - 1 - end] == b[b.size() - 1 - end]) ++end;
+    const Keys aMiddle(a.begin() + start, a.end() - end), bMiddle(b.begin() + start, b.end() - end);
+    const auto inBoth = [](const Keys& from, const Keys& other) {
+        Keys kept;
+        for (const std::uint32_t key : from) {
+            if (std::find(other.begin(), other.end(), key) != other.end()) kept.push_back(key);
+        }
+        return kept;
+    };
+    const Keys aReduced = inBoth(aMiddle, bMiddle), bReduced = inBoth(bMiddle, aMiddle);
+    return aReduced.size() + bReduced.size() - 2 * referenceCommonLength(aReduced, bReduced);
+}
+
+// The matches form a common subsequence, and the figures are those of the
+// hunks between them.
+void expectConsistent(const Keys& a, const Keys& b, const AlignmentResult& result, const MatchList& matches) {
+    ASSERT_EQ(result.figures.unchanged, matches.size());
+    ChangeFigures expected{0, 0, 0, matches.size()};
+    std::size_t nextOld = 0, nextNew = 0;
+    const auto hunk = [&](std::size_t oldEnd, std::size_t newEnd) {
+        const std::size_t deleted = oldEnd - nextOld, added = newEnd - nextNew;
+        expected.changed += std::min(deleted, added);
+        expected.added += added - std::min(deleted, added);
+        expected.deleted += deleted - std::min(deleted, added);
+    };
+    for (const auto& [oldAt, newAt] : matches) {
+        ASSERT_TRUE(oldAt >= nextOld && oldAt < a.size() && newAt >= nextNew && newAt < b.size())
+            << "match (" << oldAt << ", " << newAt << ") out of order";
+        ASSERT_EQ(a[oldAt], b[newAt]) << "match (" << oldAt << ", " << newAt << ")";
+        hunk(oldAt, newAt);
+        nextOld = oldAt + 1;
+        nextNew = newAt + 1;
+    }
+    hunk(a.size(), b.size());
+    EXPECT_EQ(result.figures, expected);
+    const ChangeFigures& f = result.figures;
+    EXPECT_EQ(f.unchanged + f.changed + f.deleted, a.size());
+    EXPECT_EQ(f.unchanged + f.changed + f.added, b.size());
+}
+
+Keys randomKeys(std::mt19937& random, std::size_t size, std::uint32_t alphabet) {
+    Keys keys(size);
+    for (std::uint32_t& key : keys) key = static_cast<std::uint32_t>(random() % alphabet);
+    return keys;
+}
+
+TEST(DiffAlignment, UnchangedIsALongestCommonSubsequenceOfRandomSequences) {
+    std::mt19937 random(20240501);
+    for (int round = 0; round < 20000; ++round) {
+        const auto alphabet = static_cast<std::uint32_t>(1 + random() % 8);
+        std::size_t oldSize = random() % 41, newSize = random() % 41;
+        if (round % 10 == 0) {  // one side much longer
+            oldSize = random() % 4;
+            newSize = 40 + random() % 160;
+            if (round % 20 == 0) std::swap(oldSize, newSize);
+        }
+        const Keys a = randomKeys(random, oldSize, alphabet), b = randomKeys(random, newSize, alphabet);
+        MatchList matches;
+        const AlignmentResult result = alignSteps(a, b, &matches);
+        ASSERT_FALSE(result.approximate);
+        ASSERT_EQ(result.figures.unchanged, referenceCommonLength(a, b)) << "round " << round;
+        expectConsistent(a, b, result, matches);
+    }
+}
+
+TEST(DiffAlignment, EveryPairOfShortSequencesOverTwoKeys) {
+    std::vector<Keys> all;
+    for (std::size_t size = 0; size <= 6; ++size) {
+        for (std::uint32_t bits = 0; bits < (1u << size); ++bits) {
+            Keys keys(size);
+            for (std::size_t i = 0; i < size; ++i) keys[i] = (bits >> i) & 1;
+            all.push_back(keys);
+        }
+    }
+    MatchList matches;
+    for (const Keys& a : all) {
+        for (const Keys& b : all) {
+            const AlignmentResult result = alignSteps(a, b, &matches);
+            ASSERT_EQ(result.figures.unchanged, referenceCommonLength(a, b));
+            expectConsistent(a, b, result, matches);
+        }
+    }
+}
+
+// The example of a changed C file: its real steps only, keyed as a count
+// would key them.
+TEST(DiffAlignment, ChangedCFile) {
+    const std::vector<std::string_view> oldLines = {
+        "int add(int a, int b) {", "    return a + b;   /* sum */", "}", "int main(void) {",
+        "    puts(\"start\");", "    int x = 1;", "    int y = 2;", "    printf(\"%d\\n\", add(x, y));",
+        "    if (x) {", "        x++;", "    }", "    return 0;", "}", "static int k;"};
+    const std::vector<std::string_view> newLines = {
+        "int add(int a, int b) {", "        return a + b;   /* sum */", "}", "int main(void) {",
+        "    int x = 10;", "    int y = 2;", "    int z = 3;", "    printf(\"%d\\n\", add(x, y) + z);",
+        "    if (x) {", "        x++;", "    }", "    return 0;", "}", "static int k;"};
+    StepKeyBuilder builder(KeyRule::TrimmedLine);
+    KeyInterner interner;
+    Keys a, b;
+    for (const std::string_view line : oldLines) a.push_back(interner.intern(builder.keyOf(line).utf8));
+    for (const std::string_view line : newLines) b.push_back(interner.intern(builder.keyOf(line).utf8));
+    MatchList matches;
+    const AlignmentResult result = alignSteps(a, b, &matches);
+    EXPECT_FALSE(result.approximate);
+    EXPECT_EQ(result.figures, figures(1, 2, 1, 11));
+    expectConsistent(a, b, result, matches);
+}
+
+TEST(DiffAlignment, HunksFallAsDocumented) {
+    using Matches = MatchList;
+    const struct {
+        std::string_view oldKeys, newKeys;
+        Matches matches;
+        ChangeFigures figures;
+    } cases[] = {
+        {"", "", {}, figures(0, 0, 0, 0)},
+        {"", "abc", {}, figures(3, 0, 0, 0)},
+        {"abc", "", {}, figures(0, 0, 3, 0)},
+        {"abc", "xyz", {}, figures(0, 3, 0, 0)},
+        {"abc", "abc", {{0, 0}, {1, 1}, {2, 2}}, figures(0, 0, 0, 3)},
+        // One hunk per run of unmatched steps between matches.
+        {"aXbYYc", "aZbcWW", {{0, 0}, {2, 2}, {5, 3}}, figures(2, 1, 2, 3)},
+        // A step added to or removed from a run of equal steps is its last.
+        {"}}", "}}}", {{0, 0}, {1, 1}}, figures(1, 0, 0, 2)},
+        {"}}}", "}}", {{0, 0}, {1, 1}}, figures(0, 0, 1, 2)},
+        {"a}}b", "a}}}b", {{0, 0}, {1, 1}, {2, 2}, {3, 4}}, figures(1, 0, 0, 4)},
+        {"X}}", "}}}Z", {{1, 0}, {2, 1}}, figures(2, 0, 1, 2)},
+        // Of blocks that traded places, the one first in OLD is deleted
+        // and added again.
+        {"xyzABC", "ABCxyz", {{3, 0}, {4, 1}, {5, 2}}, figures(3, 0, 3, 3)},
+        {"ABCxyz", "xyzABC", {{3, 0}, {4, 1}, {5, 2}}, figures(3, 0, 3, 3)},
+        {"ab", "ba", {{1, 0}}, figures(1, 0, 1, 1)},
+    };
+    for (const auto& c : cases) {
+        const Keys a = letters(c.oldKeys), b = letters(c.newKeys);
+        Matches matches = {{7, 7}};  // replaced, not added to
+        const AlignmentResult result = alignSteps(a, b, &matches);
+        EXPECT_EQ(matches, c.matches) << c.oldKeys << " -> " << c.newKeys;
+        EXPECT_EQ(result.figures, c.figures) << c.oldKeys << " -> " << c.newKeys;
+        EXPECT_FALSE(result.approximate);
+    }
+}
+
+// Numbers that are not a KeyInterner's (far apart, near the top of the
+// range) align as their dense equivalents do.
+TEST(DiffAlignment, KeyNumbersNeedNotBeDense) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        const Keys a = randomKeys(random, random() % 60, 6), b = randomKeys(random, random() % 60, 6);
+        const auto spread = [](Keys keys) {
+            for (std::uint32_t& key : keys) key = 0xFFFFFFFFu - key * 0x10000001u;
+            return keys;
+        };
+        MatchList dense, sparse;
+        const AlignmentResult denseResult = alignSteps(a, b, &dense);
+        const AlignmentResult sparseResult = alignSteps(spread(a), spread(b), &sparse);
+        EXPECT_EQ(sparse, dense);
+        EXPECT_EQ(sparseResult.figures, denseResult.figures);
+    }
+}
+
+// With the limit lowered: approximate exactly when the cost of the reduced
+// sequences exceeds it, whichever way that is found out; exact below it;
+// a common subsequence (so never more unchanged steps than the truth) above.
+TEST(DiffAlignment, ApproximateExactlyBeyondTheLimit) {
+    std::mt19937 random(99);
+    struct Setting {
+        std::uint64_t limit, firstTry;
+        bool count;
+        std::uint32_t rounds;
+    };
+    const Setting settings[] = {{0, 2000, true, 256}, {3, 2, true, 1},   {3, 3, false, 2},    {11, 2, false, 3},
+                                {10, 2, true, 3},     {40, 5, true, 2},   {40, 5, false, 20},  {100, 100, true, 5},
+                                {300, 1, true, 8},    {500, 1, true, 8},  {700, 1, true, 8}};
+    for (const Setting& setting : settings) {
+        const bool longer = setting.firstTry == 1;  // sequences of several machine words, sparse keys
+        AlignmentLimits limits;
+        limits.maxExactCost = setting.limit;
+        limits.firstTryCost = setting.firstTry;
+        limits.countCommonLength = setting.count;
+        limits.fallbackRounds = setting.rounds;
+        StepAligner aligner(limits);
+        int approximate = 0;
+        for (int round = 0; round < (longer ? 300 : 1500); ++round) {
+            const auto alphabet = static_cast<std::uint32_t>(longer ? 50 + random() % 300 : 2 + random() % 10);
+            const std::size_t most = longer ? 600 : 120;
+            const Keys a = randomKeys(random, random() % most, alphabet);
+            const Keys b = randomKeys(random, random() % most, alphabet);
+            MatchList matches;
+            const AlignmentResult result = aligner.align(a, b, &matches);
+            const std::size_t common = referenceCommonLength(a, b);
+            ASSERT_EQ(result.approximate, reducedCost(a, b) > setting.limit) << "limit " << setting.limit;
+            if (result.approximate) {
+                ++approximate;
+                EXPECT_LE(result.figures.unchanged, common);
+            } else {
+                EXPECT_EQ(result.figures.unchanged, common);
+            }
+            expectConsistent(a, b, result, matches);
+        }
+        EXPECT_GT(approximate, longer ? 20 : 100) << "limit " << setting.limit;  // the cheaper method was tried
+    }
+}
+
+TEST(DiffAlignment, CheaperMethodOnALongPair) {
+    std::mt19937 random(5);
+    Keys a = randomKeys(random, 3000, 40), b = a;
+    for (std::size_t i = 0; i < b.size(); i += 1 + random() % 6) b[i] = static_cast<std::uint32_t>(random() % 40);
+    std::rotate(b.begin(), b.begin() + 1000, b.begin() + 1600);  // a block moved
+    AlignmentLimits limits;
+    limits.maxExactCost = 100;
+    MatchList matches;
+    const AlignmentResult result = StepAligner(limits).align(a, b, &matches);
+    EXPECT_TRUE(result.approximate);
+    EXPECT_LE(result.figures.unchanged, referenceCommonLength(a, b));
+    expectConsistent(a, b, result, matches);
+}
+
+// The edge of what is always exact: two files of 20,000 steps whose cost is
+// as high as their content allows.
+TEST(DiffAlignment, TwentyThousandStepsAreExactWhateverTheirContent) {
+    Keys a(20000, 0), b(20000, 1);
+    a.back() = 1;
+    b.back() = 0;
+    const AlignmentResult result = alignSteps(a, b);
+    EXPECT_FALSE(result.approximate);
+    EXPECT_EQ(result.figures, figures(19999, 0, 19999, 1));
+}
+
+// And two files of 200,000 steps with nearly a tenth of each unmatched: in
+// each block of 100 steps, ten are reversed, so only one of them can match.
+TEST(DiffAlignment, TwoHundredThousandStepsATenthChangedAreExact) {
+    Keys a(200000), b;
+    for (std::uint32_t i = 0; i < a.size(); ++i) a[i] = i;
+    b = a;
+    for (std::size_t block = 0; block < b.size(); block += 100) std::reverse(b.begin() + block + 45, b.begin() + block + 55);
+    const AlignmentResult result = alignSteps(a, b);
+    EXPECT_FALSE(result.approximate);
+    EXPECT_EQ(result.figures.unchanged, 200000u - 2000u * 9);
+    EXPECT_EQ(result.figures.added + result.figures.changed, 2000u * 9);
+}
+
+}  // namespace
+}  // namespace stepcount::diff

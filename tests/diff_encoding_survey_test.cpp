@@ -1,0 +1,86 @@
+// The survey of a file's encoding: non-ASCII bytes and well-formed UTF-8,
+// whatever the pieces its lines come in, and characters never running from
+// one line into the next.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "diff/encoding_survey.h"
+
+namespace stepcount::diff {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Answer {
+    bool nonAscii, validUtf8;
+};
+
+// Feeds `lines`, each cut in two at `cut` (or whole when it is longer).
+Answer survey(EncodingSurvey& survey, const Lines& lines, std::size_t cut) {
+    survey.clear();
+    for (const std::string& line : lines) {
+        const std::string_view view(line);
+        survey.add(view.substr(0, cut));
+        if (cut < line.size()) survey.add(view.substr(cut));
+        survey.endLine();
+    }
+    EXPECT_EQ(survey.settled(), !survey.isValidUtf8());
+    return {survey.hasNonAscii(), survey.isValidUtf8()};
+}
+
+TEST(DiffEncodingSurvey, NonAsciiBytesAndValidUtf8) {
+    const std::string ascii(37, 'a');
+    const struct {
+        Lines lines;
+        bool nonAscii, validUtf8;
+    } cases[] = {
+        {{}, false, true},
+        {{"int x;", "", "\t}"}, false, true},
+        {{"caf\xc3\xa9"}, true, true},
+        {{"\xe3\x81\x82", "\xf0\x9f\x98\x80"}, true, true},
+        {{ascii + "\xc3\xa9" + ascii}, true, true},
+        {{"\x82\xa0"}, true, false},  // CP932
+        {{"\xb1\xb2"}, true, false},
+        // Overlong forms, and the smallest of each length that is not.
+        {{"\xc0\x80"}, true, false},
+        {{"\xc1\xbf"}, true, false},
+        {{"\xc2\x80"}, true, true},
+        {{"\xe0\x9f\xbf"}, true, false},
+        {{"\xe0\xa0\x80"}, true, true},
+        {{"\xf0\x8f\xbf\xbf"}, true, false},
+        {{"\xf0\x90\x80\x80"}, true, true},
+        // Surrogates, and their neighbours.
+        {{"\xed\xa0\x80"}, true, false},
+        {{"\xed\xbf\xbf"}, true, false},
+        {{"\xed\x9f\xbf"}, true, true},
+        {{"\xee\x80\x80"}, true, true},
+        // Above U+10FFFF.
+        {{"\xf4\x8f\xbf\xbf"}, true, true},
+        {{"\xf4\x90\x80\x80"}, true, false},
+        {{"\xf5\x80\x80\x80"}, true, false},
+        {{"\xff"}, true, false},
+        // Continuation bytes out of place or missing.
+        {{"\x80"}, true, false},
+        {{"\xc3\xa9\xa9"}, true, false},
+        {{"\xc3x"}, true, false},
+        {{"\xe3\x81x"}, true, false},
+        {{"x\xc3"}, true, false},                  // cut short by the line's end
+        {{"\xe3\x81", "\x82"}, true, false},       // not continued on the next line
+        {{ascii + ascii + "\xa9"}, true, false},  // after a run of ASCII words
+    };
+    EncodingSurvey s;
+    for (const auto& c : cases) {
+        std::size_t longest = 0;
+        for (const std::string& line : c.lines) longest = std::max(longest, line.size());
+        for (std::size_t cut = 0; cut <= longest; ++cut) {
+            const Answer answer = survey(s, c.lines, cut);
+            EXPECT_EQ(answer.nonAscii, c.nonAscii) << ::testing::PrintToString(c.lines) << " cut at " << cut;
+            EXPECT_EQ(answer.validUtf8, c.validUtf8) << ::testing::PrintToString(c.lines) << " cut at " << cut;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace stepcount::diff

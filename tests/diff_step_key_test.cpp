@@ -1,0 +1,250 @@
+// Step keys: which bytes of a line make its key (the trimmed line, or COBOL's
+// columns 7 to 72), ASCII case folding under both readings of a file, lines
+// handed over in pieces cut anywhere, a file's keys kept until its reading
+// is known, and the hash that stands for the key bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <ostream>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "diff/key_hash.h"
+#include "diff/step_key.h"
+
+namespace stepcount::diff {
+
+// For the messages of failed checks.
+void PrintTo(const StepKey& key, std::ostream* out) { *out << std::hex << key.high << ":" << key.low; }
+
+namespace {
+
+using namespace std::string_literals;
+
+StepKey hashOf(std::string_view bytes) {
+    KeyHasher hasher;
+    hasher.update(bytes.data(), bytes.size());
+    return hasher.digest();
+}
+
+// The keys of `line` handed over in pieces that end at `cuts` (ascending).
+StepKeys keysInPieces(StepKeyBuilder& builder, std::string_view line, const std::vector<std::size_t>& cuts) {
+    builder.begin();
+    std::size_t from = 0;
+    for (const std::size_t cut : cuts) {
+        builder.add(line.substr(from, cut - from));
+        from = cut;
+    }
+    builder.add(line.substr(from));
+    return builder.finish();
+}
+
+std::string printable(std::string_view bytes) { return ::testing::PrintToString(std::string(bytes)); }
+
+TEST(DiffStepKey, LineWithoutTheSpacesAndTabsAtEitherEnd) {
+    const std::string longLine = std::string(300, ' ') + "long" + std::string(70000, 'x') + std::string(200000, ' ');
+    const struct {
+        std::string line, key;
+    } cases[] = {
+        {"return 0;", "return 0;"},
+        {"    return 0;", "return 0;"},
+        {"\t\treturn 0;  \t ", "return 0;"},
+        {" a \t b ", "a \t b"},  // blanks inside stay
+        {"x\f", "x\f"},          // only spaces and tabs go
+        {"\vx", "\vx"},
+        {"\x81\x40x\x81\x40", "\x81\x40x\x81\x40"},              // a full-width space is no blank
+        {"\xe3\x80\x80x\xe3\x80\x80", "\xe3\x80\x80x\xe3\x80\x80"},
+        {"a\0 "s, "a\0"s},  // NUL is an ordinary byte
+        {"   ", ""},
+        {"", ""},
+        {longLine, "long" + std::string(70000, 'x')},
+    };
+    StepKeyBuilder builder(KeyRule::TrimmedLine);
+    for (const auto& c : cases) {
+        const StepKeys keys = builder.keyOf(c.line);
+        EXPECT_EQ(keys.utf8, hashOf(c.key)) << printable(c.line.substr(0, 40));
+        EXPECT_EQ(keys.cp932, keys.utf8);
+    }
+}
+
+TEST(DiffStepKey, CobolColumns7To72WithoutTheSpacesAtTheirEnd) {
+    const std::string area(66, 'x');  // all of columns 7 to 72
+    const struct {
+        std::string line, key;
+    } cases[] = {
+        {"000100 MOVE A TO B.", " MOVE A TO B."},
+        {"999999 MOVE A TO B.          ", " MOVE A TO B."},  // renumbered
+        {"000100 MOVE A TO B." + std::string(53, ' ') + "PROG0001", " MOVE A TO B."},
+        {"000100    MOVE A.", "    MOVE A."},  // the start is kept
+        {"000100 MOVE A.\t", " MOVE A.\t"},      // only spaces end it
+        {"123456" + area, area},
+        {"123456" + area + "IDENT", area},
+        {"123456" + area.substr(1) + " Z", area.substr(1)},
+        {"123456 ", ""},
+        {"000100", ""},
+        {"0001", ""},
+        {"", ""},
+    };
+    StepKeyBuilder builder(KeyRule::CobolProgramArea);
+    for (const auto& c : cases) {
+        const StepKeys keys = builder.keyOf(c.line);
+        EXPECT_EQ(keys.utf8, hashOf(c.key)) << printable(c.line);
+        EXPECT_EQ(keys.cp932, keys.utf8);
+    }
+}
+
+TEST(DiffStepKey, IgnoreCaseFoldsAsciiLettersUnderBothReadings) {
+    const struct {
+        KeyRule rule;
+        std::string line, utf8, cp932;
+    } cases[] = {
+        {KeyRule::TrimmedLine, "  Return X;", "return x;", "return x;"},
+        // ア in CP932 is 0x83 0x41: its second byte is an "A".
+        {KeyRule::TrimmedLine, "\x83\x41" "BC", "\x83\x61" "bc", "\x83\x41" "bc"},
+        {KeyRule::TrimmedLine, "Ab\x83" "Cd", "ab\x83" "cd", "ab\x83" "Cd"},
+        {KeyRule::TrimmedLine, "\x83\x83" "A", "\x83\x83" "a", "\x83\x83" "a"},  // A follows a whole character
+        {KeyRule::TrimmedLine, "\x82\xa0Z", "\x82\xa0z", "\x82\xa0z"},
+        // Lead bytes are 0x81-0x9F and 0xE0-0xFC; half-width katakana and
+        // the rest stand alone.
+        {KeyRule::TrimmedLine, "\x80" "A", "\x80" "a", "\x80" "a"},
+        {KeyRule::TrimmedLine, "\x81" "A", "\x81" "a", "\x81" "A"},
+        {KeyRule::TrimmedLine, "\x9f" "A", "\x9f" "a", "\x9f" "A"},
+        {KeyRule::TrimmedLine, "\xa0" "A", "\xa0" "a", "\xa0" "a"},
+        {KeyRule::TrimmedLine, "\xb1" "A", "\xb1" "a", "\xb1" "a"},
+        {KeyRule::TrimmedLine, "\xdf" "A", "\xdf" "a", "\xdf" "a"},
+        {KeyRule::TrimmedLine, "\xe0" "A", "\xe0" "a", "\xe0" "A"},
+        {KeyRule::TrimmedLine, "\xfc" "A", "\xfc" "a", "\xfc" "A"},
+        {KeyRule::TrimmedLine, "\xfd" "A", "\xfd" "a", "\xfd" "a"},
+        // A lead byte that ends the line before its trailing blanks.
+        {KeyRule::TrimmedLine, "X\x83 ", "x\x83", "x\x83"},
+        // COBOL lines are parsed from column 1: a lead byte in column 6
+        // makes column 7 a second byte.
+        {KeyRule::CobolProgramArea, "00010\x83" "ABC", "abc", "Abc"},
+        {KeyRule::CobolProgramArea, "000100 MOVE A.", " move a.", " move a."},
+    };
+    for (const auto& c : cases) {
+        StepKeyBuilder builder(c.rule, true);
+        const StepKeys keys = builder.keyOf(c.line);
+        EXPECT_EQ(keys.utf8, hashOf(c.utf8)) << printable(c.line);
+        EXPECT_EQ(keys.cp932, hashOf(c.cp932)) << printable(c.line);
+        EXPECT_EQ(keys.forFile(true), keys.utf8);
+        EXPECT_EQ(keys.forFile(false), keys.cp932);
+    }
+    // Without ignore-case the bytes are taken as they are.
+    StepKeyBuilder exact(KeyRule::TrimmedLine);
+    const StepKeys keys = exact.keyOf("Ab\x83" "Cd");
+    EXPECT_EQ(keys.utf8, hashOf("Ab\x83" "Cd"));
+    EXPECT_EQ(keys.cp932, keys.utf8);
+}
+
+TEST(DiffStepKey, PiecesCutAnywhereGiveTheKeyOfTheWholeLine) {
+    std::vector<std::string> lines = {
+        "  a  b  ",
+        "\t\t",
+        std::string(1, 'x') + std::string(40, ' ') + std::string(1, 'y') + std::string(40, '\t'),
+        "   \x83\x41" "BC\x83" "Def \x81\x40 ",
+        "00010\x83" "ABC DEF" + std::string(70, ' ') + "XY",
+        "0001\x83\x41" "Bc",
+        std::string(33, 'Q') + " \t" + std::string(15, 'r'),
+    };
+    std::mt19937 random(4242);
+    std::string big;
+    for (int i = 0; i < 300000; ++i) big += " \tAb\x83Z"[random() % 6];
+    lines.push_back(big);
+    const KeyRule rules[] = {KeyRule::TrimmedLine, KeyRule::CobolProgramArea};
+    for (const KeyRule rule : rules) {
+        for (const bool ignoreCase : {false, true}) {
+            StepKeyBuilder builder(rule, ignoreCase);
+            for (const std::string& line : lines) {
+                const StepKeys whole = builder.keyOf(line);
+                std::vector<std::vector<std::size_t>> cutLists;
+                if (line.size() < 200) {
+                    for (std::size_t cut = 0; cut <= line.size(); ++cut) cutLists.push_back({cut});
+                }
+                for (int round = 0; round < 20; ++round) {
+                    std::vector<std::size_t> cuts(1 + random() % 12);
+                    for (std::size_t& cut : cuts) cut = random() % (line.size() + 1);
+                    std::sort(cuts.begin(), cuts.end());  // equal cuts make empty pieces
+                    cutLists.push_back(cuts);
+                }
+                for (const auto& cuts : cutLists) {
+                    const StepKeys pieces = keysInPieces(builder, line, cuts);
+                    ASSERT_EQ(pieces.utf8, whole.utf8) << printable(line.substr(0, 60)) << " cut at " << cuts[0];
+                    ASSERT_EQ(pieces.cp932, whole.cp932) << printable(line.substr(0, 60)) << " cut at " << cuts[0];
+                }
+            }
+        }
+    }
+}
+
+TEST(DiffStepKey, FileKeysTakeTheReadingOfTheFile) {
+    StepKeyBuilder builder(KeyRule::TrimmedLine, true);
+    FileStepKeys file;
+    for (int round = 0; round < 2; ++round) {  // the second after a clear
+        file.clear();
+        for (const std::string_view line : {"int A;", "x = \x83\x41;", "Y();"}) file.add(builder.keyOf(line));
+        FileStepKeys copy = file;
+        const std::vector<StepKey> asUtf8 = {hashOf("int a;"), hashOf("x = \x83\x61;"), hashOf("y();")};
+        const std::vector<StepKey> asCp932 = {hashOf("int a;"), hashOf("x = \x83\x41;"), hashOf("y();")};
+        const auto resolved = [](FileStepKeys& keys, bool utf8) {
+            const std::span<const StepKey> span = keys.resolve(utf8);
+            return std::vector<StepKey>(span.begin(), span.end());
+        };
+        EXPECT_EQ(resolved(file, true), asUtf8);
+        EXPECT_EQ(resolved(copy, false), asCp932);
+        EXPECT_EQ(file.size(), 3u);
+    }
+}
+
+// Distinct strings get distinct values, in each half on its own too (a hash
+// table indexes by the low half and checks the high one first), and every
+// bit of the value is set about half the time.
+TEST(DiffStepKey, HashTellsApartShortStringsAndNearMisses) {
+    const std::string alphabet = "\x00\x01\x09\x0a\x20\x30\x41\x61\x7a\x7f\x80\x81\x9f\xa0\xe0\xfc\xfe\xff"s;
+    std::vector<std::string> strings = {""};
+    for (std::size_t length = 1; length <= 3; ++length) {
+        const std::size_t before = strings.size();
+        for (std::size_t i = 0; i < before; ++i) {
+            if (strings[i].size() != length - 1) continue;
+            for (const char c : alphabet) strings.push_back(strings[i] + c);
+        }
+    }
+    const std::string line = "    result = process_record(&context, in);";
+    for (std::size_t bit = 0; bit < line.size() * 8; ++bit) {
+        std::string flipped = line;
+        flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (1 << (bit % 8)));
+        strings.push_back(flipped);
+    }
+    for (std::size_t zeros = 1; zeros <= 40; ++zeros) strings.push_back("ab" + std::string(zeros, '\0'));
+    for (std::size_t length = 4; length <= 100; ++length) strings.push_back(std::string(length, 'a'));
+
+    std::set<std::pair<std::uint64_t, std::uint64_t>> values;
+    std::set<std::uint64_t> lows, highs;
+    std::vector<std::size_t> bitCounts(128, 0);
+    for (const std::string& s : strings) {
+        const StepKey key = hashOf(s);
+        values.emplace(key.low, key.high);
+        lows.insert(key.low);
+        highs.insert(key.high);
+        for (int bit = 0; bit < 64; ++bit) {
+            bitCounts[bit] += (key.low >> bit) & 1;
+            bitCounts[64 + bit] += (key.high >> bit) & 1;
+        }
+    }
+    EXPECT_EQ(values.size(), strings.size());
+    EXPECT_EQ(lows.size(), strings.size());
+    EXPECT_EQ(highs.size(), strings.size());
+    for (std::size_t bit = 0; bit < 128; ++bit) {
+        EXPECT_NEAR(static_cast<double>(bitCounts[bit]) / static_cast<double>(strings.size()), 0.5, 0.05)
+            << "bit " << bit;
+    }
+}
+
+}  // namespace
+}  // namespace stepcount::diff
