@@ -126,16 +126,23 @@ void splitResultPath(const std::string& path, std::string& folder, std::string& 
 
 std::string helpText() {
     return std::string(R"(Usage: stepcount (-l LANGUAGE | -m LIST) [options] FOLDER
+       stepcount (-l LANGUAGE | -m LIST) [options] --diff OLD NEW
 
 Counts the steps (lines) of the source files below FOLDER and appends one row
-for every folder and file to a result file (CSV, Shift_JIS by default).
+for every folder and file to a result file (CSV, Shift_JIS by default). With
+--diff, counts the steps added, changed and deleted from the tree OLD to the
+tree NEW instead, into a comparison result file.
 
   -l, --lang LANGUAGE    count one language:
 )") + languageLines() +
            R"(  -m, --multi LIST       count several languages in one pass, LIST being a
                          comma list of )" +
            languageWords(true, " and ") + R"(
-  -o, --output FILE      result file, appended to (default: LocResult.csv)
+  -o, --output FILE      result file, appended to (default: LocResult.csv;
+                         with --diff, DiffResult.csv)
+      --diff             compare the two folders given, OLD and NEW
+      --ignore-case      with --diff: steps that differ only in the case of
+                         ASCII letters are the same
       --encoding ENC     result file encoding: cp932 (default) or utf-8
   -j, --jobs N           count N files at once (default: the number of
                          cores); the result file is the same for every N
@@ -148,9 +155,29 @@ Exit status: 0 done, 1 the result file could not be opened or written,
 2 wrong arguments, 130 or 143 stopped by Ctrl-C or SIGTERM (the rows written
 before the stop are kept, each whole).
 
+Comparing versions (--diff): only real steps take part, never comment or
+blank lines. A step is its whole line without the spaces and tabs at its ends
+(COBOL: columns 7 to 72), so re-indenting changes nothing, and commenting a
+line out deletes a step. The steps of the two versions of each file are
+lined up so that as many as possible match: those are unchanged. Between two
+matches, d steps of OLD and a steps of NEW make min(d, a) changed steps, and
+the rest added (NEW) or deleted (OLD). For example, calc.c with 14 steps in
+each version:
+      OLD                              NEW
+      int x = 1;                       int x = 10;
+      int y = 2;                       int y = 2;
+  OLD's puts("start"); before x = 1 is commented out in NEW: 2 steps of OLD
+  against 1 of NEW, so 1 changed and 1 deleted; and
+      printf("%d\n", add(x, y));       int z = 3;
+                                       printf("%d\n", add(x, y) + z);
+  is 1 step against 2: 1 changed, 1 added. The file gives added 1, changed 2,
+  deleted 1, unchanged 11, and 3 steps added or changed. A file only in NEW
+  is new (all its steps added), one only in OLD deleted (all deleted).
+
 Examples:
   stepcount -l c -o result.csv src/
   stepcount -m vb,c,sql,html --summary src/
+  stepcount -l c --diff release-1.0/ release-1.1/
 )";
 }
 
@@ -163,6 +190,8 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         {"encoding", required_argument, nullptr, 'e'},
         {"jobs", required_argument, nullptr, 'j'},
         {"summary", no_argument, nullptr, 's'},
+        {"diff", no_argument, nullptr, 'd'},
+        {"ignore-case", no_argument, nullptr, 'i'},
         {"quiet", no_argument, nullptr, 'q'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -176,7 +205,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     const int argc = static_cast<int>(copies.size());
 
     CountSettings& settings = commandLine.settings;
-    std::string output{texts::kDefaultResultFileName};
+    std::string output;
     bool single = false;
     bool multi = false;
     optind = 0;  // a fresh scan, also when called more than once
@@ -227,6 +256,8 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
                 }
                 break;
             case 's': commandLine.summary = true; break;
+            case 'd': commandLine.action = CommandLine::Action::Diff; break;
+            case 'i': commandLine.ignoreCase = true; break;
             case 'q': commandLine.quiet = true; break;
             case 'h': commandLine.action = CommandLine::Action::Help; return true;
             case 'V': commandLine.action = CommandLine::Action::Version; return true;
@@ -247,21 +278,51 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         error = "choose a language with -l, or several with -m";
         return false;
     }
-    if (folders == 0) {
+    const bool diff = commandLine.action == CommandLine::Action::Diff;
+    if (diff && folders != 2) {
+        error = "--diff needs two folders, OLD and NEW";
+        return false;
+    }
+    if (!diff && folders == 0) {
         error = "no folder to count given";
         return false;
     }
-    if (folders > 1) {
+    if (!diff && folders > 1) {
         error = "only one folder can be counted at a time";
         return false;
     }
-    settings.CountFolder = argv[static_cast<std::size_t>(optind)];
+    if (commandLine.ignoreCase && !diff) {
+        error = "--ignore-case goes with --diff";
+        return false;
+    }
+    if (commandLine.summary && diff) {
+        error = "--summary goes with a count, not with --diff";
+        return false;
+    }
+    if (output.empty()) {
+        output = diff ? texts::kDefaultDiffResultFileName : texts::kDefaultResultFileName;
+    }
+    if (diff) {
+        commandLine.oldFolder = argv[static_cast<std::size_t>(optind)];
+        commandLine.newFolder = argv[static_cast<std::size_t>(optind) + 1];
+    } else {
+        settings.CountFolder = argv[static_cast<std::size_t>(optind)];
+    }
     splitResultPath(output, settings.SaveFolder, settings.ResultFileName);
     if (settings.ResultFileName.empty()) {
         error = "the result file '" + output + "' names a folder, not a file";
         return false;
     }
     return true;
+}
+
+DiffSettings CommandLine::diffSettings() const {
+    DiffSettings diff;
+    diff.OldFolder = oldFolder;
+    diff.NewFolder = newFolder;
+    diff.choices = settings;
+    diff.IgnoreCase = ignoreCase;
+    return diff;
 }
 
 bool checkCountFolder(const std::string& folder, std::string& error) {

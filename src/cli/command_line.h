@@ -5,15 +5,24 @@
 #include <vector>
 
 #include "runs/count_settings.h"
+#include "runs/diff_command.h"
 
 namespace stepcount::cli {
 
 struct CommandLine {
-    enum class Action { Count, Help, Version };
+    enum class Action { Count, Diff, Help, Version };
     Action action = Action::Count;
+    // The count's choices; with --diff, the comparison's choices but its
+    // folders (CountFolder is not set then).
     CountSettings settings;
+    std::string oldFolder;   // --diff OLD NEW
+    std::string newFolder;
+    bool ignoreCase = false;
     bool quiet = false;
     bool summary = false;   // print the totals per language at the end
+
+    // The settings of the comparison that --diff asks for.
+    DiffSettings diffSettings() const;
 };
 
 // Parses the arguments (without the program name). On a usage error returns

@@ -9,10 +9,13 @@
 #include "cli/terminal_front_end.h"
 #include "platform/console.h"
 #include "platform/texts.h"
+#include "report/diff_result_file.h"
+#include "report/diff_tally.h"
 #include "report/result_file.h"
 #include "report/run_tally.h"
 #include "report/summary_table.h"
 #include "runs/count_command.h"
+#include "runs/diff_command.h"
 
 namespace {
 
@@ -40,6 +43,26 @@ std::string closingLine(const RunTally& tally, const std::string& resultFile) {
            "\n";
 }
 
+// The exit status of a run that did not complete.
+int exitStatusOf(RunOutcome outcome, cli::ProgressLine& progress, const std::string& resultFile) {
+    switch (outcome) {
+        case RunOutcome::Completed: break;
+        case RunOutcome::SettingsRefused: return exitWith(ExitStatus::Usage);
+        case RunOutcome::OpenFailed:
+        case RunOutcome::WriteFailed: return exitWith(ExitStatus::ResultFileFailed);
+        case RunOutcome::Stopped: {
+            progress.clear();
+            const int interrupt = console::interruptNumber();
+            console::write(stderr, "stepcount: stopped by " + console::interruptName(interrupt) +
+                                       "; the result file holds the rows written before the stop: " +
+                                       resultFile + "\n");
+            // As a shell reports a program that a signal ended.
+            return 128 + interrupt;
+        }
+    }
+    return exitWith(ExitStatus::Done);
+}
+
 int count(const cli::CommandLine& commandLine) {
     const CountSettings& settings = commandLine.settings;
     cli::ProgressLine progress(stderr, !commandLine.quiet && console::isTerminal(stderr));
@@ -51,24 +74,25 @@ int count(const cli::CommandLine& commandLine) {
     if (commandLine.summary) outputs.push_back(&summary);
 
     console::stopOnInterrupt();
-    switch (runCountCommand(settings, frontEnd, outputs)) {
-        case RunOutcome::Completed:
-            console::write(stdout, closingLine(tally, resultFile.path()));
-            if (commandLine.summary) console::write(stdout, "\n" + summary.text());
-            return exitWith(ExitStatus::Done);
-        case RunOutcome::SettingsRefused: return exitWith(ExitStatus::Usage);
-        case RunOutcome::OpenFailed:
-        case RunOutcome::WriteFailed: return exitWith(ExitStatus::ResultFileFailed);
-        case RunOutcome::Stopped: {
-            progress.clear();
-            const int interrupt = console::interruptNumber();
-            console::write(stderr, "stepcount: stopped by " + console::interruptName(interrupt) +
-                                       "; the result file holds the rows written before the stop: " +
-                                       resultFile.path() + "\n");
-            // As a shell reports a program that a signal ended.
-            return 128 + interrupt;
-        }
-    }
+    const RunOutcome outcome = runCountCommand(settings, frontEnd, outputs);
+    if (outcome != RunOutcome::Completed) return exitStatusOf(outcome, progress, resultFile.path());
+    console::write(stdout, closingLine(tally, resultFile.path()));
+    if (commandLine.summary) console::write(stdout, "\n" + summary.text());
+    return exitWith(ExitStatus::Done);
+}
+
+int compare(const cli::CommandLine& commandLine) {
+    const DiffSettings settings = commandLine.diffSettings();
+    cli::ProgressLine progress(stderr, !commandLine.quiet && console::isTerminal(stderr));
+    cli::TerminalFrontEnd frontEnd(progress);
+    DiffResultFileWriter resultFile(resultPath(settings.choices), settings.choices.Encoding);
+    DiffTally tally;
+    const RunOutputs outputs{&resultFile, &progress, &tally};
+
+    console::stopOnInterrupt();
+    const RunOutcome outcome = runDiffCommand(settings, frontEnd, outputs);
+    if (outcome != RunOutcome::Completed) return exitStatusOf(outcome, progress, resultFile.path());
+    console::write(stdout, tally.text() + " Result file: " + resultFile.path() + "\n");
     return exitWith(ExitStatus::Done);
 }
 
@@ -85,6 +109,12 @@ int run(int argc, char** argv) {
         case cli::CommandLine::Action::Version:
             console::write(stdout, "stepcount " + std::string(texts::kVersionNumber) + "\n");
             return exitWith(ExitStatus::Done);
+        case cli::CommandLine::Action::Diff:
+            if (!cli::checkCountFolder(commandLine.oldFolder, error) ||
+                !cli::checkCountFolder(commandLine.newFolder, error)) {
+                return usageError(error);
+            }
+            return compare(commandLine);
         case cli::CommandLine::Action::Count: break;
     }
     if (!cli::checkCountFolder(commandLine.settings.CountFolder, error)) return usageError(error);

@@ -55,6 +55,16 @@ void ProgressLine::onFile(const WalkedFile& file) {
     advance(file.folder);
 }
 
+void ProgressLine::onFolderPair(std::string_view folder, std::string_view, Sides) {
+    ++folders_;
+    advance(folder);
+}
+
+void ProgressLine::onFilePair(const PairedFile& file) {
+    ++files_;
+    advance(file.folder);
+}
+
 void ProgressLine::advance(std::string_view folder) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();

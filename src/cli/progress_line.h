@@ -19,6 +19,8 @@ public:
 
     void onFolder(std::string_view folder, std::string_view name) override;
     void onFile(const WalkedFile& file) override;
+    void onFolderPair(std::string_view folder, std::string_view name, Sides sides) override;
+    void onFilePair(const PairedFile& file) override;
 
     // Erases the line, so that a message can be printed; the next entry
     // draws it again.

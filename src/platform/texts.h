@@ -70,6 +70,28 @@ inline constexpr std::string_view kCOBOLHeader =
     "読込み行数,コメント行数,空行数,実ステップ数,総ステップ数,コメント率,"
     "デバッグ行数,見出し部行数,環境部行数,データ部行数,手続き部行数\n";
 
+// Comparing two versions of a tree.
+inline constexpr std::string_view kDefaultDiffResultFileName = "DiffResult.csv";
+inline constexpr std::string_view kDiffFinished = "差分計数完了しました。";
+inline constexpr std::string_view kDiffHeader =
+    "フォルダ名,ファイル名,ファイル／ディレクトリ,状態,言語,旧実ステップ数,新実ステップ数,"
+    "追加ステップ数,変更ステップ数,削除ステップ数,変更なしステップ数,追加変更ステップ数,"
+    "旧コメント行数,新コメント行数,旧空行数,新空行数,備考\n";
+// The status column.
+inline constexpr std::string_view kStatusAdded = "新規";
+inline constexpr std::string_view kStatusDeleted = "削除";
+inline constexpr std::string_view kStatusChanged = "変更";
+inline constexpr std::string_view kStatusUnchanged = "変更なし";
+inline constexpr std::string_view kStatusNotCounted = "対象外";
+inline constexpr std::string_view kStatusUnreadable = "読込失敗";
+// The notes column, and what separates two notes.
+inline constexpr std::string_view kNoteApproximate = "近似";
+inline constexpr std::string_view kNoteEncodingDiffers = "文字コード相違";
+inline constexpr std::string_view kNoteSeparator = "／";
+// The last row's second and third columns.
+inline constexpr std::string_view kTotalName = "合計";
+inline constexpr std::string_view kTotalWord = "Total";
+
 // Words of the third result column.
 inline constexpr std::string_view kDirectoryWord = "Directory";
 inline constexpr std::string_view kFileWord = "File";

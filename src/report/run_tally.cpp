@@ -18,3 +18,18 @@ void RunTally::onFile(const WalkedFile& file) {
 }
 
 }  // namespace stepcount
+
+namespace stepcount {
+
+void RunTally::onFolderPair(std::string_view, std::string_view, Sides) { ++folders; }
+
+void RunTally::onFilePair(const PairedFile& file) {
+    const PairStatus status = file.compared.status;
+    if (status == PairStatus::NotCounted || status == PairStatus::Unreadable) {
+        ++filesNotCounted;
+    } else {
+        ++filesCounted;
+    }
+}
+
+}  // namespace stepcount

@@ -7,6 +7,11 @@ namespace stepcount {
 std::string_view checkCountSettings(const CountSettings& settings, int& languageCode) {
     languageCode = kLanguageNone;
     if (settings.CountFolder.empty()) return texts::kCountFolderUndefined;
+    return checkOutputAndLanguages(settings, languageCode);
+}
+
+std::string_view checkOutputAndLanguages(const CountSettings& settings, int& languageCode) {
+    languageCode = kLanguageNone;
     if (settings.SaveFolder.empty()) return texts::kSaveFolderUndefined;
     if (settings.ResultFileName.empty()) return texts::kResultFileNameUndefined;
 

@@ -17,6 +17,10 @@ namespace stepcount {
 // them. Emptiness is all that is checked of the texts.
 std::string_view checkCountSettings(const CountSettings& settings, int& languageCode);
 
+// The same checks without the count folder's: the save folder, the result
+// file name and the languages.
+std::string_view checkOutputAndLanguages(const CountSettings& settings, int& languageCode);
+
 // Checks the settings and runs the count they ask for, writing to `outputs`
 // (the result file and whatever else the front end wants: progress,
 // summaries).

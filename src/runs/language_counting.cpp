@@ -1,5 +1,7 @@
 #include "runs/language_counting.h"
 
+#include <stdexcept>
+
 namespace stepcount {
 
 std::unique_ptr<CounterSet> LanguageCounting::newCounterSet(MessageDisplay& display) {
@@ -25,6 +27,13 @@ LanguageId LanguageCounters::ChkMultiLangType(const std::string& path, int& file
     return found;
 }
 
+LanguageCounter& LanguageCounters::counterOf(LanguageId language) {
+    for (const Member& member : members_) {
+        if (member.id == language) return *member.counter;
+    }
+    throw std::invalid_argument("not a chosen language");
+}
+
 CountedFile LanguageCounters::count(const FileLocation& file) {
     CountedFile counted;
     if (!several_) {
@@ -39,9 +48,7 @@ CountedFile LanguageCounters::count(const FileLocation& file) {
     const LanguageId language = ChkMultiLangType(file.path, kind);
     if (language == LanguageId::None) return counted;
     counted.language = language;
-    for (const Member& member : members_) {
-        if (member.id == language) member.counter->countOfKind(file, kind, counted.count, counted.facts);
-    }
+    counterOf(language).countOfKind(file, kind, counted.count, counted.facts);
     return counted;
 }
 

@@ -35,6 +35,9 @@ public:
     // the accepting type check gave.
     LanguageId ChkMultiLangType(const std::string& path, int& fileKind);
 
+    // The counter of a chosen language.
+    LanguageCounter& counterOf(LanguageId language);
+
 private:
     struct Member {
         LanguageId id;

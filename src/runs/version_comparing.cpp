@@ -1,0 +1,146 @@
+#include "runs/version_comparing.h"
+
+namespace stepcount {
+
+namespace {
+
+constexpr int kOld = 0;
+constexpr int kNew = 1;
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+StepChanges changesOf(const diff::ChangeFigures& figures) {
+    return {figures.added, figures.changed, figures.deleted, figures.unchanged};
+}
+
+// One version is UTF-8 holding non-ASCII text and the other holds non-ASCII
+// bytes that are not UTF-8: their keys differ byte for byte even where the
+// text is the same.
+bool encodingsDiffer(const diff::EncodingSurvey& a, const diff::EncodingSurvey& b) {
+    auto utf8Text = [](const diff::EncodingSurvey& s) { return s.hasNonAscii() && s.isValidUtf8(); };
+    auto otherText = [](const diff::EncodingSurvey& s) { return s.hasNonAscii() && !s.isValidUtf8(); };
+    return (utf8Text(a) && otherText(b)) || (otherText(a) && utf8Text(b));
+}
+
+}  // namespace
+
+std::unique_ptr<CounterSet> VersionComparing::newCounterSet(MessageDisplay& display) {
+    return std::make_unique<VersionComparers>(languages_, ignoreCase_, display);
+}
+
+VersionComparers::VersionReader::VersionReader(bool ignoreCase)
+    : wholeLine_(diff::KeyRule::TrimmedLine, ignoreCase),
+      programColumns_(diff::KeyRule::CobolProgramArea, ignoreCase) {}
+
+void VersionComparers::VersionReader::start(StepText stepText) {
+    builder_ = stepText == StepText::ProgramColumns ? &programColumns_ : &wholeLine_;
+    lines = LineFigures{};
+    stepsLeftOut = 0;
+    keys.clear();
+    survey.clear();
+    firstLine_ = true;
+}
+
+void VersionComparers::VersionReader::lineStarts() {
+    builder_->begin();
+    lineStart_ = true;
+}
+
+void VersionComparers::VersionReader::lineBytes(std::string_view piece) {
+    if (lineStart_) {
+        lineStart_ = false;
+        // A byte-order mark is no part of the file's first line.
+        if (firstLine_ && piece.starts_with(kUtf8ByteOrderMark)) piece.remove_prefix(3);
+        firstLine_ = false;
+    }
+    builder_->add(piece);
+    if (!survey.settled()) survey.add(piece);
+}
+
+void VersionComparers::VersionReader::lineClassified(LineVerdict verdict) {
+    survey.endLine();
+    switch (verdict.lineClass) {
+        case LineClass::Comment: ++lines.comment; break;
+        case LineClass::Blank: ++lines.blank; break;
+        case LineClass::Code:
+            ++lines.steps;
+            if (keys.size() < kMaxAlignedSteps) {
+                keys.add(builder_->finish());
+            } else {
+                ++stepsLeftOut;
+            }
+            break;
+        default: break;   // property definitions, debugging and continuation lines
+    }
+}
+
+VersionComparers::VersionComparers(const LanguageSet& languages, bool ignoreCase,
+                                   MessageDisplay& display)
+    : counters_(languages, display), readers_{VersionReader(ignoreCase), VersionReader(ignoreCase)} {}
+
+bool VersionComparers::read(const FileSide& side, LanguageId language, int fileKind,
+                            VersionReader& reader) {
+    reader.start(languageOf(language).stepText);
+    // A FIFO, socket or device is never opened.
+    if (side.special) return false;
+    return counters_.counterOf(language).readLines(*side.location, fileKind, reader, reader) ==
+           kCounted;
+}
+
+ComparedFile VersionComparers::compare(const FileSide& oldSide, const FileSide& newSide) {
+    ComparedFile compared;
+    const FileSide* sides[2] = {&oldSide, &newSide};
+    const FileSide& named = newSide.present() ? newSide : oldSide;
+    int fileKind = 0;
+    compared.language = counters_.ChkMultiLangType(named.location->path, fileKind);
+    if (compared.language == LanguageId::None) {
+        compared.status = PairStatus::NotCounted;
+        return compared;
+    }
+    bool readable = true;
+    for (const int side : {kOld, kNew}) {
+        if (sides[side]->present() && !read(*sides[side], compared.language, fileKind, readers_[side])) {
+            readable = false;
+        }
+    }
+    if (!readable) {
+        compared.status = PairStatus::Unreadable;
+        return compared;
+    }
+
+    interner_.clear();
+    bool approximate = false;
+    for (const int side : {kOld, kNew}) {
+        ids_[side].clear();
+        if (!sides[side]->present()) continue;
+        VersionReader& reader = readers_[side];
+        interner_.internAll(reader.keys.resolve(reader.survey.isValidUtf8()), ids_[side]);
+        if (reader.stepsLeftOut > 0) approximate = true;
+    }
+    const diff::AlignmentResult aligned = aligner_.align(ids_[kOld], ids_[kNew]);
+    compared.changes = changesOf(aligned.figures);
+    // Steps left out of the alignment are unmatched: as many changed as
+    // both versions left out, the rest added or deleted.
+    const std::uint64_t leftOld = readers_[kOld].stepsLeftOut;
+    const std::uint64_t leftNew = readers_[kNew].stepsLeftOut;
+    const std::uint64_t bothLeft = std::min(leftOld, leftNew);
+    compared.changes.changed += bothLeft;
+    compared.changes.deleted += leftOld - bothLeft;
+    compared.changes.added += leftNew - bothLeft;
+    compared.approximate = aligned.approximate || approximate;
+
+    if (oldSide.present()) compared.oldLines = readers_[kOld].lines;
+    if (newSide.present()) compared.newLines = readers_[kNew].lines;
+    if (!oldSide.present()) {
+        compared.status = PairStatus::Added;
+    } else if (!newSide.present()) {
+        compared.status = PairStatus::Deleted;
+    } else {
+        const StepChanges& c = compared.changes;
+        compared.status = c.added + c.changed + c.deleted > 0 ? PairStatus::Changed : PairStatus::Unchanged;
+        compared.encodingDiffers = encodingsDiffer(readers_[kOld].survey, readers_[kNew].survey);
+    }
+    return compared;
+}
+
+}  // namespace stepcount

@@ -1,0 +1,81 @@
+// Comparing two versions of a file: each is read as a count reads it, its
+// real steps are keyed (the whole line without the blanks at its ends; for
+// COBOL columns 7 to 72), the keys of both are aligned, and the figures and
+// notes of the comparison are made.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "counters/languages.h"
+#include "diff/alignment.h"
+#include "diff/encoding_survey.h"
+#include "diff/key_interner.h"
+#include "diff/step_key.h"
+#include "runs/language_counting.h"
+#include "walk/file_counting.h"
+
+namespace stepcount {
+
+class VersionComparing : public FileCounting {
+public:
+    // `ignoreCase`: keys compare with ASCII letters folded.
+    VersionComparing(LanguageSet languages, bool ignoreCase)
+        : languages_(std::move(languages)), ignoreCase_(ignoreCase) {}
+    std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) override;
+
+private:
+    LanguageSet languages_;
+    bool ignoreCase_;
+};
+
+// The comparers of one counting thread.
+class VersionComparers : public CounterSet {
+public:
+    // Steps of a version beyond this many are not aligned, so that memory
+    // stays bounded whatever the size of a file; they count as unmatched and
+    // the comparison is marked approximate.
+    static constexpr std::size_t kMaxAlignedSteps = 1'000'000;
+
+    VersionComparers(const LanguageSet& languages, bool ignoreCase, MessageDisplay& display);
+
+    CountedFile count(const FileLocation& file) override { return counters_.count(file); }
+    ComparedFile compare(const FileSide& oldSide, const FileSide& newSide) override;
+
+private:
+    // Reads one version: counts its lines by class, keys its real steps and
+    // surveys its encoding.
+    class VersionReader : public LineBytesSink, public LineVerdictSink {
+    public:
+        explicit VersionReader(bool ignoreCase);
+        void start(StepText stepText);
+        void lineStarts() override;
+        void lineBytes(std::string_view piece) override;
+        void lineClassified(LineVerdict verdict) override;
+
+        LineFigures lines;
+        std::uint64_t stepsLeftOut = 0;   // beyond kMaxAlignedSteps
+        diff::FileStepKeys keys;
+        diff::EncodingSurvey survey;
+
+    private:
+        diff::StepKeyBuilder wholeLine_;
+        diff::StepKeyBuilder programColumns_;
+        diff::StepKeyBuilder* builder_ = &wholeLine_;
+        bool firstLine_ = true;
+        bool lineStart_ = false;
+    };
+
+    // Reads a version of a file of `language`; false when it cannot be read.
+    bool read(const FileSide& side, LanguageId language, int fileKind, VersionReader& reader);
+
+    LanguageCounters counters_;
+    std::array<VersionReader, 2> readers_;
+    std::array<std::vector<std::uint32_t>, 2> ids_;
+    diff::KeyInterner interner_;
+    diff::StepAligner aligner_;
+};
+
+}  // namespace stepcount
