@@ -95,6 +95,18 @@ void WindowProgress::onFile(const WalkedFile& file) {
     post(false);
 }
 
+void WindowProgress::onFolderPair(std::string_view folder, std::string_view name, Sides sides) {
+    tallies_.onFolderPair(folder, name, sides);
+    currentFolder_.assign(folder).append(1, '/').append(name);
+    post(false);
+}
+
+void WindowProgress::onFilePair(const PairedFile& file) {
+    tallies_.onFilePair(file);
+    if (file.folder != currentFolder_) currentFolder_.assign(file.folder);
+    post(false);
+}
+
 void WindowProgress::finish() { post(true); }
 
 void WindowProgress::post(bool finished) {

@@ -95,6 +95,8 @@ public:
 
     void onFolder(std::string_view folder, std::string_view name) override;
     void onFile(const WalkedFile& file) override;
+    void onFolderPair(std::string_view folder, std::string_view name, Sides sides) override;
+    void onFilePair(const PairedFile& file) override;
     // Shows the final figures.
     void finish();
 

@@ -118,4 +118,12 @@ inline constexpr std::string_view kResultFileNameHeading = "計数結果保存�
 inline constexpr std::string_view kSaveFolderHeading = "計数結果保存先フォルダ";
 inline constexpr std::string_view kCountButton = "計数実行";
 
+// The window that compares two versions of a tree, and the button that
+// opens it.
+inline constexpr std::string_view kDiffModeButton = "差分計数";
+inline constexpr std::string_view kDiffWindowTitle = "差分計数";
+inline constexpr std::string_view kOldFolderHeading = "変更前フォルダ";
+inline constexpr std::string_view kNewFolderHeading = "変更後フォルダ";
+inline constexpr std::string_view kDiffButton = "差分計数実行";
+
 }  // namespace stepcount::texts
