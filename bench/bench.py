@@ -19,6 +19,8 @@ stepcount, floor, work, files, runs = sys.argv[1], sys.argv[2], sys.argv[3], int
 here = os.path.dirname(os.path.abspath(__file__))
 cores = os.cpu_count() or 1
 tree = os.path.join(work, "tree-%d" % files)
+tree_next = tree + "-v2"
+pairs = os.path.join(work, "pairs")
 big_dir = os.path.join(work, "big")
 line_dir = os.path.join(work, "line")
 result = os.path.join(work, "result.csv")
@@ -29,6 +31,21 @@ def generate():
         print("Generating the tree (%d files) in %s ..." % (files, tree), flush=True)
         subprocess.run([sys.executable, os.path.join(here, "make_tree.py"), tree + ".part", str(files)], check=True)
         os.rename(tree + ".part", tree)
+    if not os.path.isdir(tree_next):
+        print("Generating the next version of the tree in %s ..." % tree_next, flush=True)
+        subprocess.run([sys.executable, os.path.join(here, "make_tree_version.py"), tree, tree_next + ".part"], check=True)
+        os.rename(tree_next + ".part", tree_next)
+    if not os.path.isfile(os.path.join(pairs, "other.c")):
+        print("Generating the file pairs in %s ..." % pairs, flush=True)
+        os.makedirs(pairs, exist_ok=True)
+        subprocess.run([sys.executable, os.path.join(here, "make_diff_pair.py"), pairs], check=True)
+    # Each file of a pair in a folder of its own, under the same name.
+    for folder, source in (("old", "old.c"), ("new", "new.c"), ("other", "other.c"),
+                           ("twokeys-a", "twokeys-a.c"), ("twokeys-b", "twokeys-b.c")):
+        target = os.path.join(pairs, folder, "x.c")
+        if not os.path.exists(target):
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            os.link(os.path.join(pairs, source), target)
     for folder, option, name, mib in ((big_dir, "--big", "big.c", 2048), (line_dir, "--line", "line.c", 512)):
         path = os.path.join(folder, name)
         if not os.path.isfile(path) or os.path.getsize(path) != mib << 20:
@@ -83,14 +100,65 @@ def row(label, figures, floor_wall, floor_one_wall=None):
     print("%-40s %8.3f %8.3f %9.1f   %s  %s" % (label, wall, cpu, kib / 1024.0, ratio, ratio_one), flush=True)
 
 
-def heading(title):
+def heading(title, last=("/floor", "/floor1")):
     print()
     print(title)
-    print("%-40s %8s %8s %9s   %6s  %6s" % ("", "wall s", "CPU s", "peak MiB", "/floor", "/floor1"))
+    print("%-40s %8s %8s %9s   %6s  %6s" % (("", "wall s", "CPU s", "peak MiB") + tuple(last)))
 
 
 def stepcount_command(arguments, folder):
     return [stepcount, "-q"] + arguments + ["-o", result, folder]
+
+
+def diff_command(arguments, old, new):
+    return [stepcount, "-q"] + arguments + ["-o", result, "--diff", old, new]
+
+
+def compare_versions(times):
+    """The comparison of two versions of the tree beside counting both, and
+    of pairs of single files."""
+    languages = ["-m", "vb,c,sql,html"]
+    settings = []
+    for jobs in (["-j", "1"], []):
+        settings.append(("count (both versions)", jobs, [stepcount_command(languages + jobs, tree),
+                                                          stepcount_command(languages + jobs, tree_next)]))
+        settings.append(("--diff", jobs, [diff_command(languages + jobs, tree, tree_next)]))
+    samples = [[] for _ in settings]
+    kept = []
+    for _ in range(times):
+        for index, (label, jobs, commands) in enumerate(settings):
+            figures = [measure_once(command) for command in commands]
+            samples[index].append((sum(f[0] for f in figures), sum(f[1] for f in figures), max(f[2] for f in figures)))
+            if label == "--diff":
+                copy = os.path.join(work, "diff-%d.csv" % index)
+                shutil.copyfile(result, copy)
+                kept.append(copy)
+    figures = [(median([s[0] for s in runs_of]), median([s[1] for s in runs_of]), max(s[2] for s in runs_of))
+               for runs_of in samples]
+    heading("Comparing two versions of the tree (%s and -v2)" % tree, ("", ""))
+    for index, ((label, jobs, _), figure) in enumerate(zip(settings, figures)):
+        both = figures[index - 1][0] if label == "--diff" else None
+        wall, cpu, kib = figure
+        ratio = "%6.2f x counting both" % (wall / both) if both else ""
+        print("%-40s %8.3f %8.3f %9.1f   %s" % ("stepcount %s %s" % (label, " ".join(jobs) or "(def. -j)"),
+                                                wall, cpu, kib / 1024.0, ratio), flush=True)
+    same = all(filecmp.cmp(kept[0], other, shallow=False) for other in kept[1:])
+    print("Comparison result files of -j 1 and the default: %s" % ("identical" if same else "DIFFERENT"))
+    if shutil.which("cloc"):
+        figure = measure(["cloc", "--quiet", "--diff", "--csv", "--out=" + os.path.join(work, "cloc-diff.csv"),
+                          tree, tree_next], 1)
+        print("%-40s %8.3f %8.3f %9.1f" % ("cloc --diff --csv (1 run)", figure[0], figure[1], figure[2] / 1024.0),
+              flush=True)
+
+    heading("Comparing two versions of a file (%s)" % pairs, ("figures of the row", ""))
+    for label, old, new in (("200,000 steps, a tenth changed", "old", "new"),
+                            ("200,000 steps, unrelated", "old", "other"),
+                            ("20,000 steps, two keys reversed", "twokeys-a", "twokeys-b")):
+        figure = measure(diff_command(["-l", "c"], os.path.join(pairs, old), os.path.join(pairs, new)), times)
+        with open(result, "rb") as f:
+            row = f.read().split(b"\r\n")[-3].decode("cp932")
+        print("%-40s %8.3f %8.3f %9.1f   %s" % (label, figure[0], figure[1], figure[2] / 1024.0, row.split(",", 5)[5]),
+              flush=True)
 
 
 def main():
@@ -141,6 +209,8 @@ def main():
         row("cloc --by-file --csv (1 run)", figures, floor_fig[0], floor_one[0])
     else:
         print("cloc: not installed")
+
+    compare_versions(runs)
 
     heading("One 2 GiB file (%s)" % big_dir)
     floor_big = measure([floor, big_dir], runs)

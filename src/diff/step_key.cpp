@@ -57,6 +57,22 @@ void StepKeyBuilder::add(std::string_view piece) {
     if (data != end) take<false>(data, end);
 }
 
+StepKeys StepKeyBuilder::keyOf(std::string_view line) {
+    if (ignoreCase_ || rule_ != KeyRule::TrimmedLine) {
+        begin();
+        add(line);
+        return finish();
+    }
+    const char* data = line.data();
+    const char* end = data + line.size();
+    while (data != end && isBlank(*data)) ++data;
+    while (end != data && isBlank(end[-1])) --end;
+    KeyHasher hasher;
+    hasher.update(data, static_cast<std::size_t>(end - data));
+    const StepKey key = hasher.digest();
+    return StepKeys{key, key};
+}
+
 StepKeys StepKeyBuilder::finish() {
     if (holding_) {
         utf8_ = utf8Held_;

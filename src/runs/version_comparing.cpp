@@ -39,22 +39,30 @@ void VersionComparers::VersionReader::start(StepText stepText) {
     keys.clear();
     survey.clear();
     firstLine_ = true;
+    pieces_ = 0;
 }
 
-void VersionComparers::VersionReader::lineStarts() {
-    builder_->begin();
-    lineStart_ = true;
-}
+void VersionComparers::VersionReader::lineStarts() { pieces_ = 0; }
 
+// Most lines come in one piece: it is keyed only when the line turns out to
+// be a step. A line in several pieces is keyed as they come, for the first
+// ones are gone when the next is read.
 void VersionComparers::VersionReader::lineBytes(std::string_view piece) {
-    if (lineStart_) {
-        lineStart_ = false;
+    if (firstLine_) {
         // A byte-order mark is no part of the file's first line.
-        if (firstLine_ && piece.starts_with(kUtf8ByteOrderMark)) piece.remove_prefix(3);
+        if (piece.starts_with(kUtf8ByteOrderMark)) piece.remove_prefix(3);
         firstLine_ = false;
     }
-    builder_->add(piece);
     if (!survey.settled()) survey.add(piece);
+    if (++pieces_ == 1) {
+        firstPiece_ = piece;
+        return;
+    }
+    if (pieces_ == 2) {
+        builder_->begin();
+        builder_->add(firstPiece_);
+    }
+    builder_->add(piece);
 }
 
 void VersionComparers::VersionReader::lineClassified(LineVerdict verdict) {
@@ -65,7 +73,7 @@ void VersionComparers::VersionReader::lineClassified(LineVerdict verdict) {
         case LineClass::Code:
             ++lines.steps;
             if (keys.size() < kMaxAlignedSteps) {
-                keys.add(builder_->finish());
+                keys.add(pieces_ <= 1 ? builder_->keyOf(firstPiece_) : builder_->finish());
             } else {
                 ++stepsLeftOut;
             }
@@ -108,17 +116,37 @@ ComparedFile VersionComparers::compare(const FileSide& oldSide, const FileSide& 
         return compared;
     }
 
-    interner_.clear();
+    std::span<const diff::StepKey> keys[2];
     bool approximate = false;
     for (const int side : {kOld, kNew}) {
-        ids_[side].clear();
         if (!sides[side]->present()) continue;
         VersionReader& reader = readers_[side];
-        interner_.internAll(reader.keys.resolve(reader.survey.isValidUtf8()), ids_[side]);
+        keys[side] = reader.keys.resolve(reader.survey.isValidUtf8());
         if (reader.stepsLeftOut > 0) approximate = true;
+    }
+    // Most files of a release are unchanged or changed in a few places: the
+    // steps they begin and end with alike are matched before anything is
+    // numbered.
+    std::size_t same = 0;
+    while (same < keys[kOld].size() && same < keys[kNew].size() && keys[kOld][same] == keys[kNew][same]) {
+        ++same;
+    }
+    std::size_t sameEnd = 0;
+    while (sameEnd < keys[kOld].size() - same && sameEnd < keys[kNew].size() - same &&
+           keys[kOld][keys[kOld].size() - 1 - sameEnd] == keys[kNew][keys[kNew].size() - 1 - sameEnd]) {
+        ++sameEnd;
+    }
+    interner_.clear();
+    for (const int side : {kOld, kNew}) {
+        ids_[side].clear();
+        const std::span<const diff::StepKey> middle =
+            keys[side].subspan(std::min(same, keys[side].size()),
+                               keys[side].size() - std::min(keys[side].size(), same + sameEnd));
+        interner_.internAll(middle, ids_[side]);
     }
     const diff::AlignmentResult aligned = aligner_.align(ids_[kOld], ids_[kNew]);
     compared.changes = changesOf(aligned.figures);
+    compared.changes.unchanged += same + sameEnd;
     // Steps left out of the alignment are unmatched: as many changed as
     // both versions left out, the rest added or deleted.
     const std::uint64_t leftOld = readers_[kOld].stepsLeftOut;

@@ -65,7 +65,11 @@ private:
         diff::StepKeyBuilder programColumns_;
         diff::StepKeyBuilder* builder_ = &wholeLine_;
         bool firstLine_ = true;
-        bool lineStart_ = false;
+        // The line so far: its first piece, still in the reader's buffer
+        // until the next line is read; a line that comes in more pieces is
+        // keyed as they come.
+        std::string_view firstPiece_;
+        std::size_t pieces_ = 0;
     };
 
     // Reads a version of a file of `language`; false when it cannot be read.
