@@ -1,7 +1,7 @@
 #!/bin/sh
 # Checks that every source file includes headers of its own layer and of the
 # layers below it only:
-#   platform <- counters, diff <- walk <- report <- runs <- cli, gui
+#   platform <- counters, diff, git <- walk <- report <- runs <- cli, gui
 # Prints each include that goes the wrong way and exits 1 when there is one.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,11 +11,12 @@ allowed() {
         platform) echo "platform" ;;
         counters) echo "platform counters" ;;
         diff) echo "platform diff" ;;
-        walk) echo "platform counters diff walk" ;;
-        report) echo "platform counters diff walk report" ;;
-        runs) echo "platform counters diff walk report runs" ;;
-        cli) echo "platform counters diff walk report runs cli" ;;
-        gui) echo "platform counters diff walk report runs gui" ;;
+        git) echo "platform git" ;;
+        walk) echo "platform counters diff git walk" ;;
+        report) echo "platform counters diff git walk report" ;;
+        runs) echo "platform counters diff git walk report runs" ;;
+        cli) echo "platform counters diff git walk report runs cli" ;;
+        gui) echo "platform counters diff git walk report runs gui" ;;
         *) echo "" ;;
     esac
 }

@@ -8,8 +8,9 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${STEPCOUNT_BUILD_DIR:-$root/build}
 
-# The window needs Qt 6 Widgets and a Japanese Gothic font for its texts.
-packages="g++ cmake make libgtest-dev qt6-base-dev fonts-ipafont-gothic"
+# The window needs Qt 6 Widgets and a Japanese Gothic font for its texts;
+# counting revisions of repositories needs libgit2 (and its tests, git).
+packages="g++ cmake make pkg-config libgtest-dev qt6-base-dev fonts-ipafont-gothic libgit2-dev git"
 # shellcheck disable=SC2086
 "$root/tools/install_packages.sh" $packages
 

@@ -34,6 +34,12 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
 // does not exist or is not a folder.
 bool checkCountFolder(const std::string& folder, std::string& error);
 
+// Whether the repository at `repository` holds `revision` ("REV" or
+// "REV:SUBFOLDER"; with `workTreeToo`, "." for its work tree): false with
+// `error` naming what was not found.
+bool checkRevision(const std::string& repository, const std::string& revision, bool workTreeToo,
+                   std::string& error);
+
 // Splits a result file path into the save folder and the file name.
 void splitResultPath(const std::string& path, std::string& folder, std::string& name);
 

@@ -109,15 +109,23 @@ int run(int argc, char** argv) {
         case cli::CommandLine::Action::Version:
             console::write(stdout, "stepcount " + std::string(texts::kVersionNumber) + "\n");
             return exitWith(ExitStatus::Done);
-        case cli::CommandLine::Action::Diff:
-            if (!cli::checkCountFolder(commandLine.oldFolder, error) ||
-                !cli::checkCountFolder(commandLine.newFolder, error)) {
-                return usageError(error);
+        case cli::CommandLine::Action::Diff: {
+            const std::string& repository = commandLine.settings.Repository;
+            for (const std::string* version : {&commandLine.oldFolder, &commandLine.newFolder}) {
+                const bool found = repository.empty()
+                                       ? cli::checkCountFolder(*version, error)
+                                       : cli::checkRevision(repository, *version, true, error);
+                if (!found) return usageError(error);
             }
             return compare(commandLine);
+        }
         case cli::CommandLine::Action::Count: break;
     }
-    if (!cli::checkCountFolder(commandLine.settings.CountFolder, error)) return usageError(error);
+    const CountSettings& settings = commandLine.settings;
+    const bool found = settings.Repository.empty()
+                           ? cli::checkCountFolder(settings.CountFolder, error)
+                           : cli::checkRevision(settings.Repository, settings.CountFolder, false, error);
+    if (!found) return usageError(error);
     return count(commandLine);
 }
 

@@ -45,7 +45,9 @@ namespace {
 
 void addEntry(std::vector<ListedEntry>& entries, const char* name, unsigned char type) {
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return;
-    entries.push_back(ListedEntry{name, listedType(type)});
+    ListedEntry& entry = entries.emplace_back();
+    entry.name = name;
+    entry.type = listedType(type);
 }
 
 // Reads the entries of the folder from its start into `entries`.

@@ -43,6 +43,11 @@ struct ListedEntry {
     // them); Unreachable when it does not: a link, or a file system that
     // leaves the type out. Those need inspectEntry.
     EntryType type = EntryType::Unreachable;
+    // For an entry of a tree that is not on disk (a repository's): its
+    // object, and, for an entry that is listed but not counted or not
+    // walked, why.
+    std::string objectId;
+    std::string notice;
 };
 
 // The entries of an open folder, "." and ".." left out, sorted by name as

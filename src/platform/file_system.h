@@ -20,6 +20,17 @@ struct FileFacts {
     std::time_t modified = 0;
 };
 
+// The bytes of a file that is not read from the file system (a blob of a
+// repository): loaded on the thread that reads it, when it is opened.
+class FileContents {
+public:
+    virtual ~FileContents() = default;
+    // Sets `bytes` to the file's bytes and `facts` to its size and last
+    // write; throws Exception naming the file (`path`) when they cannot be
+    // loaded.
+    virtual void load(const std::string& path, std::string& bytes, FileFacts& facts) const = 0;
+};
+
 // A file to open: its path, and, when its folder is open already, the
 // folder's descriptor and the file's name in it. Opening through the folder
 // does not resolve the whole path again; the path still names the file in
@@ -36,6 +47,9 @@ struct FileLocation {
     std::string path;
     int folderFd = -1;   // -1: open by path
     std::string name;    // the file's name in folderFd
+    // When set, the file's bytes come from here, not from the file system;
+    // `path` still names it in messages.
+    const FileContents* contents = nullptr;
 };
 
 // Owns one file descriptor and closes it.

@@ -26,7 +26,13 @@ LineReader* LineReader::forThisThread() {
 
 void LineReader::open(const FileLocation& file) {
     fd_.reset();
-    fd_ = openRegularFileForReading(file, facts_);
+    inMemory_ = file.contents != nullptr;
+    if (inMemory_) {
+        file.contents->load(file.path, memory_, facts_);
+        memoryRead_ = 0;
+    } else {
+        fd_ = openRegularFileForReading(file, facts_);
+    }
     path_ = file.path;
     // A size of 0 may be a file that does not tell its size (as those of
     // /proc): it is read to its end.
@@ -35,7 +41,13 @@ void LineReader::open(const FileLocation& file) {
     skipLF_ = atEnd_ = false;
 }
 
-void LineReader::close() { fd_.reset(); }
+void LineReader::close() {
+    fd_.reset();
+    // A large file's bytes are not kept for the next one.
+    if (memory_.capacity() > kChunkSize) std::string().swap(memory_);
+    memory_.clear();
+    inMemory_ = false;
+}
 
 bool LineReader::fill() {
     if (atEnd_) return false;
@@ -48,9 +60,15 @@ bool LineReader::fill() {
     // A stop asked for while a long file is read ends the read here.
     throwIfStopRequested();
     ssize_t got;
-    do {
-        got = ::read(fd_.get(), chunk_, kChunkSize);
-    } while (got < 0 && errno == EINTR);
+    if (inMemory_) {
+        got = static_cast<ssize_t>(std::min(kChunkSize, memory_.size() - memoryRead_));
+        std::memcpy(chunk_, memory_.data() + memoryRead_, static_cast<std::size_t>(got));
+        memoryRead_ += static_cast<std::size_t>(got);
+    } else {
+        do {
+            got = ::read(fd_.get(), chunk_, kChunkSize);
+        } while (got < 0 && errno == EINTR);
+    }
     if (got < 0) throw systemFailure("Cannot read file", path_, errno);
     if (got == 0) {
         atEnd_ = true;

@@ -115,6 +115,11 @@ private:
     }
 
     UniqueFd fd_;
+    // A file whose bytes are in memory (FileLocation::contents): they are
+    // handed to the chunks as a file's would be read.
+    std::string memory_;
+    std::size_t memoryRead_ = 0;
+    bool inMemory_ = false;
     std::string path_;
     FileFacts facts_;
     std::uint64_t left_ = 0;       // bytes of the file not read yet, by its size when opened

@@ -8,19 +8,25 @@
 #include "platform/stop_request.h"
 #include "platform/texts.h"
 #include "runs/language_counting.h"
+#include "runs/revision.h"
 #include "walk/folder_walk.h"
+#include "walk/git_version.h"
 
 namespace stepcount {
 
 namespace {
 
 // Tells the user, as a counter tells a file it cannot read, of each folder
-// whose content could not be listed.
+// whose content could not be listed, and of each entry that is listed but
+// not counted for a reason of its own.
 class FolderFailureReport : public WalkObserver {
 public:
     explicit FolderFailureReport(MessageDisplay& display) : display_(display) {}
     void onFolderFailure(std::string_view path, int errorNumber) override {
         display_.showMessage(systemFailure("Cannot read folder", std::string(path), errorNumber).what());
+    }
+    void onNotice(std::string_view path, std::string_view reason) override {
+        display_.showMessage("Not counted \"" + std::string(path) + "\": " + std::string(reason));
     }
 
 private:
@@ -53,8 +59,15 @@ RunOutcome countLanguages(const CountSettings& settings, const LanguageSet& lang
     const RunStart start{languages, settings.CountFolder};
     return executeRun(start, settings.MessageCaption, texts::kCountFinished, frontEnd, outputs,
                       [&](WalkObserver& observer) {
-                          walkFolderTree(settings.CountFolder, counting, observer, frontEnd,
-                                         WalkOptions{jobCount(settings)});
+                          const WalkOptions options{jobCount(settings)};
+                          if (settings.Repository.empty()) {
+                              walkFolderTree(settings.CountFolder, counting, observer, frontEnd,
+                                             options);
+                              return;
+                          }
+                          walkGitTree(settings.Repository,
+                                      resolveRevision(settings.Repository, settings.CountFolder),
+                                      settings.CountFolder, counting, observer, frontEnd, options);
                       });
 }
 

@@ -31,6 +31,10 @@ struct CountSettings {
     // Files counted at once, on as many threads; 0: as many as the machine
     // has cores. The result file is the same whatever the number.
     unsigned Jobs = 0;
+    // When set, a git repository (its work tree, the repository itself or
+    // a folder inside the work tree), and CountFolder names one of its
+    // revisions ("REV" or "REV:SUBFOLDER") instead of a folder on disk.
+    std::string Repository;
 };
 
 // The fields that choose a language: alone, and among several (none for a

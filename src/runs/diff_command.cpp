@@ -2,6 +2,7 @@
 
 #include "platform/texts.h"
 #include "runs/count_command.h"
+#include "runs/revision.h"
 #include "runs/version_comparing.h"
 #include "walk/paired_walk.h"
 
@@ -29,8 +30,15 @@ RunOutcome runDiffCommand(const DiffSettings& settings, RunFrontEnd& frontEnd,
     const RunStart start{languages, settings.NewFolder};
     return executeRun(start, choices.MessageCaption, texts::kDiffFinished, frontEnd, outputs,
                       [&](WalkObserver& observer) {
-                          walkFolderPair(settings.OldFolder, settings.NewFolder, comparing,
-                                         observer, frontEnd, WalkOptions{jobCount(choices)});
+                          const bool inRepository = !choices.Repository.empty();
+                          const VersionSource oldVersion =
+                              inRepository ? revisionVersion(choices.Repository, settings.OldFolder)
+                                           : folderVersion(settings.OldFolder);
+                          const VersionSource newVersion =
+                              inRepository ? revisionVersion(choices.Repository, settings.NewFolder)
+                                           : folderVersion(settings.NewFolder);
+                          walkVersions(oldVersion, newVersion, comparing, observer, frontEnd,
+                                       WalkOptions{jobCount(choices)});
                       });
 }
 

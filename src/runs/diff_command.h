@@ -15,8 +15,10 @@ namespace stepcount {
 struct DiffSettings {
     DiffSettings() { choices.ResultFileName = std::string(texts::kDefaultDiffResultFileName); }
 
-    std::string OldFolder;   // the version before
-    std::string NewFolder;   // the version after
+    // The version before and after: folders, or, when choices.Repository
+    // is set, revisions of that repository ("." for its work tree).
+    std::string OldFolder;
+    std::string NewFolder;
     // The languages, the save folder and result file name (DiffResult.csv
     // unless changed), the caption, encoding and jobs, as for a count; its
     // count folder is not used.

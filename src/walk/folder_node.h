@@ -71,6 +71,8 @@ public:
     std::uint64_t rowsBeforeLastUse = 0;
     // Its descriptor is to be closed once the rows that use it are delivered.
     bool closePending = false;
+    // For a folder of a tree that is not on disk (a repository's): its object.
+    std::string objectId;
 
 private:
     friend class FolderRef;

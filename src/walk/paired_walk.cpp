@@ -12,6 +12,7 @@
 #include "platform/directory.h"
 #include "walk/descriptor_window.h"
 #include "walk/row_pipeline.h"
+#include "walk/version_side.h"
 
 namespace stepcount {
 
@@ -20,16 +21,11 @@ namespace {
 constexpr int kOld = 0;
 constexpr int kNew = 1;
 
-struct FolderIdentityHash {
-    std::size_t operator()(const FolderIdentity& id) const {
-        return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ULL ^ id.device);
-    }
-};
-
 // An entry of a folder pair: its name in each version that holds it, and
 // what it is there.
 struct PairedEntry {
     std::array<bool, 2> present{};
+    std::array<ListedEntry, 2> listed;   // as each version lists it
     std::array<std::string, 2> names;
     std::array<EntryType, 2> types{EntryType::Unreachable, EntryType::Unreachable};
 
@@ -44,6 +40,7 @@ struct PairedEntry {
     PairedEntry sideOnly(int side) const {
         PairedEntry entry;
         entry.present[side] = true;
+        entry.listed[side] = listed[side];
         entry.names[side] = names[side];
         entry.types[side] = types[side];
         return entry;
@@ -83,7 +80,8 @@ std::vector<PairedEntry> pairEntries(std::array<std::vector<ListedEntry>, 2>& li
         PairedEntry entry;
         entry.present = {true, true};
         entry.types = {old.type, added.type};
-        entry.names = {std::move(old.name), std::move(added.name)};
+        entry.names = {old.name, added.name};
+        entry.listed = {std::move(old), std::move(added)};
         entries.push_back(std::move(entry));
     }
     // Of the rest, names equal but for the case of ASCII letters pair when
@@ -106,7 +104,8 @@ std::vector<PairedEntry> pairEntries(std::array<std::vector<ListedEntry>, 2>& li
                 ListedEntry& listed = listings[side][candidates.indices[side].front()];
                 entry.present[side] = true;
                 entry.types[side] = listed.type;
-                entry.names[side] = std::move(listed.name);
+                entry.names[side] = listed.name;
+                entry.listed[side] = std::move(listed);
             }
             entries.push_back(std::move(entry));
             continue;
@@ -116,7 +115,8 @@ std::vector<PairedEntry> pairEntries(std::array<std::vector<ListedEntry>, 2>& li
                 PairedEntry entry;
                 entry.present[side] = true;
                 entry.types[side] = listings[side][i].type;
-                entry.names[side] = std::move(listings[side][i].name);
+                entry.names[side] = listings[side][i].name;
+                entry.listed[side] = std::move(listings[side][i]);
                 entries.push_back(std::move(entry));
             }
         }
@@ -129,23 +129,24 @@ std::vector<PairedEntry> pairEntries(std::array<std::vector<ListedEntry>, 2>& li
 
 class PairedWalk {
 public:
-    explicit PairedWalk(RowPipeline& rows) : rows_(rows), windows_{DescriptorWindow(rows), DescriptorWindow(rows)} {}
+    PairedWalk(RowPipeline& rows, VersionSide& oldSide, VersionSide& newSide)
+        : rows_(rows), sides_{&oldSide, &newSide} {}
 
-    void run(const std::string& oldFolder, const std::string& newFolder);
+    void run();
 
 private:
     void add(Row&& row);
     void addFailure(const FolderRef& folder, std::string name, int failure);
-    bool startVisit(FolderRef shown, std::array<FolderRef, 2> sides, std::array<UniqueFd, 2> fds);
+    void addNotice(const FolderRef& shown, const PairedEntry& entry);
+    bool startVisit(FolderRef shown, std::array<FolderRef, 2> folders);
     void endVisit();
     void walkFolder(PairVisit& visit, const PairedEntry& entry);
     void addFile(PairVisit& visit, const PairedEntry& entry);
     void take(PairVisit& visit, PairedEntry& entry);
 
     RowPipeline& rows_;
-    std::array<DescriptorWindow, 2> windows_;
+    std::array<VersionSide*, 2> sides_;
     std::deque<PairVisit> walkPath_;
-    std::array<std::unordered_set<FolderIdentity, FolderIdentityHash>, 2> onWalkPath_;
 };
 
 void PairedWalk::add(Row&& row) {
@@ -156,13 +157,7 @@ void PairedWalk::add(Row&& row) {
         }
     }
     rows_.add(std::move(row));
-    for (const int side : {kOld, kNew}) {
-        if (used[side] != nullptr) {
-            windows_[side].used(*used[side]);
-        } else {
-            windows_[side].closeDue();
-        }
-    }
+    for (const int side : {kOld, kNew}) sides_[side]->added(used[side]);
 }
 
 void PairedWalk::addFailure(const FolderRef& folder, std::string name, int failure) {
@@ -174,38 +169,44 @@ void PairedWalk::addFailure(const FolderRef& folder, std::string name, int failu
     add(std::move(row));
 }
 
+// An entry listed but not counted or not walked (a link or a submodule of a
+// repository): the user is told why.
+void PairedWalk::addNotice(const FolderRef& shown, const PairedEntry& entry) {
+    for (const int side : {kOld, kNew}) {
+        if (!entry.present[side] || entry.listed[side].notice.empty()) continue;
+        Row row;
+        row.kind = Row::Kind::Notice;
+        row.folder = shown;
+        row.name = entry.names[side];
+        row.notice = entry.listed[side].notice;
+        add(std::move(row));
+        return;
+    }
+}
+
 // Starts the visit of a folder pair opened on the sides it has: lists them
 // and pairs their entries. False when a side cannot be listed (its failure is
 // told; the folder's content is left out).
-bool PairedWalk::startVisit(FolderRef shown, std::array<FolderRef, 2> sides,
-                            std::array<UniqueFd, 2> fds) {
+bool PairedWalk::startVisit(FolderRef shown, std::array<FolderRef, 2> folders) {
     std::array<std::vector<ListedEntry>, 2> listings;
     for (const int side : {kOld, kNew}) {
-        if (!sides[side]) continue;
-        if (!listFolder(fds[side].get(), listings[side])) {
-            addFailure(sides[side], {}, errno);
+        if (folders[side] && !sides_[side]->list(*folders[side], listings[side])) {
+            addFailure(folders[side], {}, errno);
             return false;
-        }
-        for (ListedEntry& entry : listings[side]) {
-            if (entry.type == EntryType::Unreachable) {
-                entry.type = inspectEntry(fds[side].get(), entry.name).type;
-            }
         }
     }
     if (walkPath_.size() >= DescriptorWindow::kOpenFolders) {
         const PairVisit& leaving = walkPath_[walkPath_.size() - DescriptorWindow::kOpenFolders];
         for (const int side : {kOld, kNew}) {
-            if (leaving.sides[side]) windows_[side].release(leaving.sides[side]);
+            if (leaving.sides[side]) sides_[side]->leavesWindow(leaving.sides[side]);
         }
     }
     PairVisit visit;
     visit.shown = std::move(shown);
     for (const int side : {kOld, kNew}) {
-        if (!sides[side]) continue;
-        sides[side]->fd = std::move(fds[side]);
-        onWalkPath_[side].insert(sides[side]->identity);
+        if (folders[side]) sides_[side]->entered(folders[side]);
     }
-    visit.sides = std::move(sides);
+    visit.sides = std::move(folders);
     visit.entries = pairEntries(listings);
     walkPath_.push_back(std::move(visit));
     return true;
@@ -215,13 +216,9 @@ void PairedWalk::endVisit() {
     const PairVisit ended = std::move(walkPath_.back());
     walkPath_.pop_back();
     for (const int side : {kOld, kNew}) {
-        if (ended.sides[side]) onWalkPath_[side].erase(ended.sides[side]->identity);
-    }
-    if (walkPath_.empty()) return;
-    for (const int side : {kOld, kNew}) {
-        if (walkPath_.back().sides[side]) {
-            windows_[side].reenter(*walkPath_.back().sides[side], ended.sides[side].get());
-        }
+        if (!ended.sides[side]) continue;
+        FolderNode* parent = walkPath_.empty() ? nullptr : walkPath_.back().sides[side].get();
+        sides_[side]->ended(ended.sides[side], parent);
     }
 }
 
@@ -235,24 +232,27 @@ void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
     row.sides = entry.sides();
     add(std::move(row));
 
-    std::array<FolderRef, 2> sides;
-    std::array<UniqueFd, 2> fds;
+    std::array<FolderRef, 2> folders;
     bool descend = true;
     for (const int side : {kOld, kNew}) {
         if (!entry.present[side]) continue;
-        fds[side] = openSubfolder(visit.sides[side]->fd.get(), entry.names[side]);
-        if (!fds[side].valid()) {
-            addFailure(visit.sides[side], entry.names[side], errno);
-            descend = false;
+        if (!entry.listed[side].notice.empty()) {
+            descend = false;   // a submodule: listed, not walked
             continue;
         }
-        sides[side] = FolderNode::child(visit.sides[side], entry.names[side]);
-        identifyFolder(fds[side].get(), sides[side]->identity);
-        if (onWalkPath_[side].count(sides[side]->identity) != 0) descend = false;
+        bool loops = false;
+        folders[side] = sides_[side]->openChild(visit.sides[side], entry.listed[side], loops);
+        if (!folders[side]) {
+            addFailure(visit.sides[side], entry.names[side], errno);
+            descend = false;
+        } else if (loops) {
+            descend = false;
+        }
     }
+    addNotice(visit.shown, entry);
     if (!descend) return;
     // `visit` may not be used after this.
-    startVisit(FolderNode::child(visit.shown, entry.shownName()), std::move(sides), std::move(fds));
+    startVisit(FolderNode::child(visit.shown, entry.shownName()), std::move(folders));
 }
 
 void PairedWalk::addFile(PairVisit& visit, const PairedEntry& entry) {
@@ -263,12 +263,10 @@ void PairedWalk::addFile(PairVisit& visit, const PairedEntry& entry) {
     row.name = entry.shownName();
     row.sides = entry.sides();
     for (const int side : {kOld, kNew}) {
-        if (!entry.present[side]) continue;
-        row.sideFolders[side] = visit.sides[side];
-        row.sideNames[side] = entry.names[side];
-        row.sideSpecial[side] = entry.types[side] == EntryType::Special;
+        if (entry.present[side]) sides_[side]->fill(row, side, visit.sides[side], entry.listed[side]);
     }
     add(std::move(row));
+    addNotice(visit.shown, entry);
 }
 
 // The next entry of the visit: a folder in one version and a file in the
@@ -288,17 +286,13 @@ void PairedWalk::take(PairVisit& visit, PairedEntry& entry) {
     }
 }
 
-void PairedWalk::run(const std::string& oldFolder, const std::string& newFolder) {
-    std::array<FolderRef, 2> sides;
-    std::array<UniqueFd, 2> fds;
-    const std::string* roots[2] = {&oldFolder, &newFolder};
+void PairedWalk::run() {
+    std::array<FolderRef, 2> roots;
     for (const int side : {kOld, kNew}) {
-        fds[side] = openFolder(*roots[side]);
-        if (!fds[side].valid()) return;
-        sides[side] = FolderNode::root(*roots[side]);
-        identifyFolder(fds[side].get(), sides[side]->identity);
+        roots[side] = sides_[side]->openRoot();
+        if (!roots[side]) return;
     }
-    startVisit(FolderNode::root("."), std::move(sides), std::move(fds));
+    startVisit(FolderNode::root("."), std::move(roots));
 
     while (!walkPath_.empty()) {
         PairVisit& visit = walkPath_.back();
@@ -308,7 +302,7 @@ void PairedWalk::run(const std::string& oldFolder, const std::string& newFolder)
         }
         bool reachable = true;
         for (const int side : {kOld, kNew}) {
-            if (visit.sides[side] && !windows_[side].reenter(*visit.sides[side], nullptr)) {
+            if (visit.sides[side] && !sides_[side]->reenter(*visit.sides[side])) {
                 addFailure(visit.sides[side], {}, errno);
                 reachable = false;
             }
@@ -326,11 +320,19 @@ void PairedWalk::run(const std::string& oldFolder, const std::string& newFolder)
 
 }  // namespace
 
-void walkFolderPair(const std::string& oldFolder, const std::string& newFolder,
-                    FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
-                    const WalkOptions& options) {
+void walkVersions(const VersionSource& oldSource, const VersionSource& newSource,
+                  FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
+                  const WalkOptions& options) {
     RowPipeline rows(counting, observer, display, options.jobs);
-    PairedWalk(rows).run(oldFolder, newFolder);
+    const std::unique_ptr<VersionSide> oldSide = oldSource(rows);
+    const std::unique_ptr<VersionSide> newSide = newSource(rows);
+    PairedWalk(rows, *oldSide, *newSide).run();
+}
+
+VersionSource folderVersion(std::string folder) {
+    return [folder = std::move(folder)](RowPipeline& rows) -> std::unique_ptr<VersionSide> {
+        return std::make_unique<FolderVersionSide>(folder, rows);
+    };
 }
 
 }  // namespace stepcount

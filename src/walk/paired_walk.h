@@ -17,6 +17,8 @@
 // out.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/message_display.h"
@@ -26,8 +28,17 @@
 
 namespace stepcount {
 
-void walkFolderPair(const std::string& oldFolder, const std::string& newFolder,
-                    FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
-                    const WalkOptions& options = {});
+class RowPipeline;
+class VersionSide;
+
+// Makes one version's side of the walk, for the walk's rows.
+using VersionSource = std::function<std::unique_ptr<VersionSide>(RowPipeline& rows)>;
+
+// A folder tree on disk as a version.
+VersionSource folderVersion(std::string folder);
+
+void walkVersions(const VersionSource& oldSource, const VersionSource& newSource,
+                  FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
+                  const WalkOptions& options = {});
 
 }  // namespace stepcount

@@ -138,6 +138,9 @@ void RowPipeline::deliverHead(std::unique_lock<std::mutex>& lock) {
     row.folder.reset();
     row.sideFolders[0].reset();
     row.sideFolders[1].reset();
+    row.contents.reset();
+    row.sideContents[0].reset();
+    row.sideContents[1].reset();
     lock.lock();
     ++head_;
     if (turnWaiters_ > 0) turn_.notify_all();
@@ -161,6 +164,11 @@ void RowPipeline::deliver(Row& row) {
             observer_.onFolderFailure(failurePath_, row.failure);
             break;
         case Row::Kind::FolderPair: observer_.onFolderPair(folder, row.name, row.sides); break;
+        case Row::Kind::Notice:
+            failurePath_ = folder;
+            (failurePath_ += kPathSeparator) += row.name;
+            observer_.onNotice(failurePath_, row.notice);
+            break;
         case Row::Kind::FilePair:
             observer_.onFilePair(PairedFile{folder, row.name, row.sides, row.compared});
             break;
@@ -172,12 +180,13 @@ namespace {
 
 // Points `location` at the file `name` of `folder`.
 void locate(FileLocation& location, FolderPaths& paths, const FolderNode& folder,
-            const std::string& name) {
+            const std::string& name, const FileContents* contents) {
     location.path = paths.pathOf(folder);
     location.path += kPathSeparator;
     location.path += name;
     location.folderFd = folder.fd.get();
     location.name = name;
+    location.contents = contents;
 }
 
 }  // namespace
@@ -188,7 +197,7 @@ void RowPipeline::count(CounterSet& counters, CountingState& state, Row& row) {
         for (int side = 0; side < 2; ++side) {
             if (!row.sideFolders[side]) continue;
             locate(state.locations[side], state.paths[side], *row.sideFolders[side],
-                   row.sideNames[side]);
+                   row.sideNames[side], row.sideContents[side].get());
             sides[side] = FileSide{&state.locations[side], row.sideSpecial[side]};
         }
         try {
@@ -202,7 +211,7 @@ void RowPipeline::count(CounterSet& counters, CountingState& state, Row& row) {
         return;
     }
     try {
-        locate(state.locations[0], state.paths[0], *row.folder, row.name);
+        locate(state.locations[0], state.paths[0], *row.folder, row.name, row.contents.get());
         row.file = counters.count(state.locations[0]);
     } catch (...) {
         // Counters show their own failures; anything else leaves the file

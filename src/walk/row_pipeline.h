@@ -34,6 +34,8 @@ struct Row {
         FolderFailure,   // a folder whose content could not be listed
         FolderPair,      // comparing versions: the folder `name` inside `folder`
         FilePair,        // comparing versions: the file `name` inside `folder`
+        Notice,          // the entry `name` inside `folder` is listed but not counted or
+                         // not walked, for the reason `notice`
     };
     enum class State : std::uint8_t { ToCount, Counting, Done };
 
@@ -43,6 +45,9 @@ struct Row {
     FolderRef folder;      // the folder that holds the entry
     std::string name;      // FolderFailure: empty when it is `folder` itself
     CountedFile file;      // File: what became of it
+    // File: its bytes, when they are not read from the file system.
+    std::shared_ptr<const FileContents> contents;
+    std::string notice;    // Notice: the reason
 
     // Comparing versions, where `folder` is the folder relative to the two
     // roots: which versions hold the entry, and, for a file, the folders
@@ -52,6 +57,7 @@ struct Row {
     FolderRef sideFolders[2];
     std::string sideNames[2];
     bool sideSpecial[2] = {false, false};
+    std::shared_ptr<const FileContents> sideContents[2];
     ComparedFile compared;
 };
 

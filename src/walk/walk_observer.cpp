@@ -39,6 +39,10 @@ void ObserverFanOut::onFolderFailure(std::string_view path, int errorNumber) {
     for (WalkObserver* observer : observers_) observer->onFolderFailure(path, errorNumber);
 }
 
+void ObserverFanOut::onNotice(std::string_view path, std::string_view reason) {
+    for (WalkObserver* observer : observers_) observer->onNotice(path, reason);
+}
+
 void ObserverFanOut::onRunEnd(RunEnd how) {
     std::exception_ptr failure;
     for (WalkObserver* observer : observers_) {

@@ -130,6 +130,9 @@ public:
     // not wholly (it cannot be opened or read, or it went away while it was
     // walked): its path as walked, and the system's error number.
     virtual void onFolderFailure(std::string_view /*path*/, int /*errorNumber*/) {}
+    // An entry that is listed but not counted or not walked, for a reason the
+    // user is told (a link or a submodule in a repository).
+    virtual void onNotice(std::string_view /*path*/, std::string_view /*reason*/) {}
     // After the last entry, however the run ended; an observer writes out
     // and closes its output here.
     virtual void onRunEnd(RunEnd /*how*/) {}
@@ -152,6 +155,7 @@ public:
     void onFolderPair(std::string_view folder, std::string_view name, Sides sides) override;
     void onFilePair(const PairedFile& file) override;
     void onFolderFailure(std::string_view path, int errorNumber) override;
+    void onNotice(std::string_view path, std::string_view reason) override;
     void onRunEnd(RunEnd how) override;
 
 private:

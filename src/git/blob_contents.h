@@ -1,0 +1,28 @@
+// A file of a repository's revision as the counters read it: its bytes are
+// loaded from the object store on the thread that counts it.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "git/repository.h"
+#include "platform/file_system.h"
+
+namespace stepcount::git {
+
+class BlobContents : public FileContents {
+public:
+    // The blob `id` of the repository opened at `repository`; its last write
+    // is the revision's commit time.
+    BlobContents(std::string repository, ObjectId id, std::time_t commitTime)
+        : repository_(std::move(repository)), id_(std::move(id)), commitTime_(commitTime) {}
+
+    void load(const std::string& path, std::string& bytes, FileFacts& facts) const override;
+
+private:
+    std::string repository_;
+    ObjectId id_;
+    std::time_t commitTime_;
+};
+
+}  // namespace stepcount::git

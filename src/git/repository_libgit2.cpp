@@ -1,0 +1,150 @@
+#include <git2.h>
+
+#include <map>
+#include <mutex>
+
+#include "git/repository.h"
+
+namespace stepcount::git {
+
+namespace {
+
+void initialise() {
+    static std::once_flag once;
+    std::call_once(once, [] { git_libgit2_init(); });
+}
+
+// The last libgit2 error's message, for the details of a GitError.
+std::string lastError() {
+    const git_error* error = git_error_last();
+    return error != nullptr && error->message != nullptr ? error->message : "unknown error";
+}
+
+template <class Object, void (*Free)(Object*)>
+struct Owned {
+    Object* object = nullptr;
+    ~Owned() {
+        if (object != nullptr) Free(object);
+    }
+};
+using OwnedObject = Owned<git_object, git_object_free>;
+using OwnedTree = Owned<git_tree, git_tree_free>;
+using OwnedEntry = Owned<git_tree_entry, git_tree_entry_free>;
+using OwnedBlob = Owned<git_blob, git_blob_free>;
+
+ObjectId idOf(const git_oid* oid) {
+    return ObjectId(reinterpret_cast<const char*>(oid->id), GIT_OID_RAWSZ);
+}
+
+git_oid oidOf(const ObjectId& id) {
+    git_oid oid;
+    git_oid_fromraw(&oid, reinterpret_cast<const unsigned char*>(id.data()));
+    return oid;
+}
+
+class LibGit2Repository : public Repository {
+public:
+    LibGit2Repository(git_repository* repository, std::string openedAt)
+        : repository_(repository), openedAt_(std::move(openedAt)) {}
+    ~LibGit2Repository() override { git_repository_free(repository_); }
+
+    RevisionTree resolve(const std::string& revision, const std::string& subfolder) override {
+        OwnedObject object;
+        if (git_revparse_single(&object.object, repository_, revision.c_str()) != 0) {
+            throw GitError("unknown revision '" + revision + "' in the repository at " + openedAt_);
+        }
+        RevisionTree resolved;
+        OwnedObject commit;
+        if (git_object_peel(&commit.object, object.object, GIT_OBJECT_COMMIT) == 0) {
+            resolved.commitTime = static_cast<std::time_t>(
+                git_commit_time(reinterpret_cast<const git_commit*>(commit.object)));
+        }
+        OwnedObject tree;
+        if (git_object_peel(&tree.object, object.object, GIT_OBJECT_TREE) != 0) {
+            throw GitError("'" + revision + "' names a file, not a folder tree, in the repository at " +
+                           openedAt_);
+        }
+        if (subfolder.empty()) {
+            resolved.tree = idOf(git_object_id(tree.object));
+            return resolved;
+        }
+        OwnedEntry entry;
+        if (git_tree_entry_bypath(&entry.object, reinterpret_cast<git_tree*>(tree.object),
+                                  subfolder.c_str()) != 0) {
+            throw GitError("no folder '" + subfolder + "' in revision '" + revision + "'");
+        }
+        if (git_tree_entry_type(entry.object) != GIT_OBJECT_TREE) {
+            throw GitError("'" + subfolder + "' in revision '" + revision + "' is a file, not a folder");
+        }
+        resolved.tree = idOf(git_tree_entry_id(entry.object));
+        return resolved;
+    }
+
+    std::vector<TreeEntry> list(const ObjectId& id) override {
+        const git_oid oid = oidOf(id);
+        OwnedTree tree;
+        if (git_tree_lookup(&tree.object, repository_, &oid) != 0) {
+            throw GitError("cannot read a folder of the repository: " + lastError());
+        }
+        std::vector<TreeEntry> entries;
+        const std::size_t count = git_tree_entrycount(tree.object);
+        entries.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const git_tree_entry* entry = git_tree_entry_byindex(tree.object, i);
+            TreeEntry listed;
+            listed.name = git_tree_entry_name(entry);
+            listed.id = idOf(git_tree_entry_id(entry));
+            switch (git_tree_entry_filemode(entry)) {
+                case GIT_FILEMODE_TREE: listed.kind = TreeEntry::Kind::Tree; break;
+                case GIT_FILEMODE_LINK: listed.kind = TreeEntry::Kind::Link; break;
+                case GIT_FILEMODE_COMMIT: listed.kind = TreeEntry::Kind::Submodule; break;
+                default: listed.kind = TreeEntry::Kind::File; break;
+            }
+            entries.push_back(std::move(listed));
+        }
+        return entries;
+    }
+
+    void read(const ObjectId& id, std::string& bytes) override {
+        const git_oid oid = oidOf(id);
+        OwnedBlob blob;
+        if (git_blob_lookup(&blob.object, repository_, &oid) != 0) {
+            throw GitError("not in the repository (" + lastError() + ")");
+        }
+        const auto size = static_cast<std::size_t>(git_blob_rawsize(blob.object));
+        bytes.assign(static_cast<const char*>(git_blob_rawcontent(blob.object)), size);
+    }
+
+    const std::string& openedAt() const override { return openedAt_; }
+
+    std::string workTree() const override {
+        const char* folder = git_repository_workdir(repository_);
+        return folder != nullptr ? folder : "";
+    }
+
+private:
+    git_repository* repository_;
+    std::string openedAt_;
+};
+
+}  // namespace
+
+bool available() { return true; }
+
+std::unique_ptr<Repository> Repository::open(const std::string& path) {
+    initialise();
+    git_repository* repository = nullptr;
+    if (git_repository_open_ext(&repository, path.c_str(), 0, nullptr) != 0) {
+        throw GitError("no git repository at '" + path + "'");
+    }
+    return std::make_unique<LibGit2Repository>(repository, path);
+}
+
+Repository& repositoryForThisThread(const std::string& path) {
+    thread_local std::map<std::string, std::unique_ptr<Repository>> repositories;
+    std::unique_ptr<Repository>& repository = repositories[path];
+    if (!repository) repository = Repository::open(path);
+    return *repository;
+}
+
+}  // namespace stepcount::git
