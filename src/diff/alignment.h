@@ -86,16 +86,9 @@
 #include <utility>
 #include <vector>
 
+#include "diff/change_figures.h"
+
 namespace stepcount::diff {
-
-struct ChangeFigures {
-    std::uint64_t added = 0;
-    std::uint64_t changed = 0;
-    std::uint64_t deleted = 0;
-    std::uint64_t unchanged = 0;
-
-    friend bool operator==(const ChangeFigures&, const ChangeFigures&) = default;
-};
 
 struct AlignmentResult {
     ChangeFigures figures;

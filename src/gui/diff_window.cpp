@@ -1,8 +1,6 @@
 #include "gui/diff_window.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include "platform/texts.h"
 #include "report/diff_result_file.h"
@@ -19,16 +17,12 @@ constexpr int kListHeight = 121;
 }  // namespace
 
 DiffWindow::DiffWindow(MessageDisplay* dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    : QWidget(parent, kToolWindowFlags),
       ownDialogs_(dialogs == nullptr ? std::make_unique<DialogDisplay>(this) : nullptr),
       dialogs_(dialogs == nullptr ? ownDialogs_.get() : dialogs) {
     setObjectName(QStringLiteral("objFRMDiff"));
     setWindowTitle(qtext(texts::kWindowCaption) + QLatin1Char(' ') + qtext(texts::kDiffWindowTitle));
-    setFixedSize(kClientWidth, kClientHeight);
-    setFont(sizedFont(QFont(windowFontFamily()), kWindowFontPixels, false, false));
-    setBackground(this, palette().color(QPalette::Button));
+    styleToolWindow(this, kClientWidth, kClientHeight);
 
     placeHeading(this, "Label2", texts::kLanguageHeading, 8, 16, 42);
     languageChoices_ = std::make_unique<LanguageChoices>(this, 40);
@@ -55,9 +49,7 @@ DiffWindow::DiffWindow(MessageDisplay* dialogs, QWidget* parent)
                                        });
     connect(objBtnExc, &QPushButton::clicked, this, &DiffWindow::compareClick);
     old_.list->setFocus();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    centreOnScreen(this);
 }
 
 DiffWindow::~DiffWindow() = default;

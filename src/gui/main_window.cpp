@@ -1,8 +1,6 @@
 #include "gui/main_window.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -28,16 +26,12 @@ constexpr const char* kTabOrder[] = {
 }  // namespace
 
 TobjFRMMain::TobjFRMMain(MessageDisplay* dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    : QWidget(parent, kToolWindowFlags),
       ownDialogs_(dialogs == nullptr ? std::make_unique<DialogDisplay>(this) : nullptr),
       dialogs_(dialogs == nullptr ? ownDialogs_.get() : dialogs) {
     setObjectName(QStringLiteral("objFRMMain"));
     setWindowTitle(qtext(texts::kToolName));
-    setFixedSize(kClientWidth, kClientHeight);
-    setFont(sizedFont(QFont(windowFontFamily()), kWindowFontPixels, false, false));
-    setBackground(this, palette().color(QPalette::Button));
+    styleToolWindow(this, kClientWidth, kClientHeight);
     createControls();
     run_ = std::make_unique<WindowRun>(this, *dialogs_, pnlExcSts, lblProgress, objBtnExc,
                                        [this](RunOutcome outcome) {
@@ -51,9 +45,7 @@ TobjFRMMain::TobjFRMMain(MessageDisplay* dialogs, QWidget* parent)
     connect(objBtnExc, &QPushButton::clicked, this, &TobjFRMMain::objBtnExcClick);
     connect(btnDiff, &QPushButton::clicked, this, &TobjFRMMain::openDiffWindow);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    centreOnScreen(this);
 }
 
 TobjFRMMain::~TobjFRMMain() = default;

@@ -1,6 +1,8 @@
 #include "gui/window_parts.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <filesystem>
 #include <system_error>
@@ -49,6 +51,18 @@ QString windowFontFamily() {
         if (installed.contains(name, Qt::CaseInsensitive)) return name;
     }
     return QFont().family();
+}
+
+void styleToolWindow(QWidget* window, int width, int height) {
+    window->setFixedSize(width, height);
+    window->setFont(sizedFont(QFont(windowFontFamily()), kWindowFontPixels, false, false));
+    setBackground(window, window->palette().color(QPalette::Button));
+}
+
+void centreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        window->move(screen->availableGeometry().center() - window->rect().center());
+    }
 }
 
 QFont sizedFont(const QFont& base, int pixels, bool bold, bool italic) {

@@ -40,6 +40,19 @@ private:
 
 QString qtext(std::string_view text);
 
+// The frame of the tool's windows: a title, minimise and close buttons, no
+// maximise button.
+inline constexpr Qt::WindowFlags kToolWindowFlags =
+    Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
+// Gives a tool window its fixed size without its frame, the window font and
+// the button face colour.
+void styleToolWindow(QWidget* window, int width, int height);
+
+// Opens a tool window in the middle of the screen.
+void centreOnScreen(QWidget* window);
+
 // The Japanese Gothic face the windows are drawn in.
 QString windowFontFamily();
 QFont sizedFont(const QFont& base, int pixels, bool bold, bool italic);

@@ -9,10 +9,6 @@ constexpr int kNew = 1;
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-StepChanges changesOf(const diff::ChangeFigures& figures) {
-    return {figures.added, figures.changed, figures.deleted, figures.unchanged};
-}
-
 // One version is UTF-8 holding non-ASCII text and the other holds non-ASCII
 // bytes that are not UTF-8: their keys differ byte for byte even where the
 // text is the same.
@@ -145,7 +141,7 @@ ComparedFile VersionComparers::compare(const FileSide& oldSide, const FileSide& 
         interner_.internAll(middle, ids_[side]);
     }
     const diff::AlignmentResult aligned = aligner_.align(ids_[kOld], ids_[kNew]);
-    compared.changes = changesOf(aligned.figures);
+    compared.changes = aligned.figures;
     compared.changes.unchanged += same + sameEnd;
     // Steps left out of the alignment are unmatched: as many changed as
     // both versions left out, the rest added or deleted.

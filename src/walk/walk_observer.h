@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "counters/count_result.h"
+#include "diff/change_figures.h"
 #include "counters/languages.h"
 #include "platform/file_system.h"
 
@@ -76,16 +77,8 @@ struct LineFigures {
     std::uint64_t blank = 0;
 };
 
-// How the steps of two versions of a file line up: steps matched unchanged,
-// and in each stretch between matches, as many changed as both sides have,
-// the rest added (NEW) or deleted (OLD).
-struct StepChanges {
-    std::uint64_t added = 0;
-    std::uint64_t changed = 0;
-    std::uint64_t deleted = 0;
-    std::uint64_t unchanged = 0;
-    friend bool operator==(const StepChanges&, const StepChanges&) = default;
-};
+// How the steps of two versions of a file line up.
+using StepChanges = diff::ChangeFigures;
 
 // The comparison of a file, made on a counting thread.
 struct ComparedFile {
