@@ -316,9 +316,9 @@ class ChainTest : public CountRunTest, public ::testing::WithParamInterface<std:
 TEST_P(ChainTest, EveryLevelIsListedAndTheBottomFileCounted) {
     const auto [levels, nameLength] = GetParam();
     const std::string name = "d" + std::string(nameLength - 1, 'x');
-    buildChain(root, name, levels);
+    const FolderChain chain(root, name, levels);
     expectCompleted(run(kVC));
-    EXPECT_EQ(result(), kStandardHeader + chainRows(root, name, levels));
+    EXPECT_EQ(result(), kStandardHeader + chain.rows(root));
 }
 
 INSTANTIATE_TEST_SUITE_P(DeepAndLong, ChainTest,

@@ -61,6 +61,11 @@ RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, Run
 RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
                       const std::vector<WalkObserver*>& extra = {});
 
+// The folder for temporary files that are best kept in memory (deep trees,
+// huge sparse files): /dev/shm when it may be written, else the system's
+// temporary folder.
+std::filesystem::path memoryTempFolder();
+
 // A fresh folder under the system's temporary folder, removed with its
 // content when the object goes.
 class TempDir {
@@ -135,6 +140,12 @@ inline Ran runStepcount(const std::vector<std::string>& arguments, const std::st
 
 // The user and group a test's program runs as with ProgramRun::asNobody.
 inline constexpr uid_t kNobody = 65534;
+
+// When the tests run as root: why the user kNobody cannot run the program
+// here, or nothing when it can. That user runs a copy of the program in a
+// folder open to all, so wherever the tree is, it can unless the system's
+// temporary folder is closed to it.
+std::string whyNobodyCannotRun();
 
 // The verdicts of a language's line rules for `lines`, taken as one file of
 // kind `fileKind` from its first line on.
