@@ -13,6 +13,7 @@
 
 #include "platform/text_encoding.h"
 #include "report/result_format.h"
+#include "support/result_rows.h"
 #include "support/test_support.h"
 
 namespace stepcount {
@@ -149,6 +150,34 @@ TEST_F(CommandLineTest, VersionAndHelp) {
         EXPECT_EQ(ran.err, "") << option;
     }
     EXPECT_EQ(runStepcount({"--version"}, "/").out, "stepcount 1.02\n");
+}
+
+// The bundled samples, counted as the README tells, every file given the
+// same last write: the result files are those kept in tests/data, and the
+// README shows the several-language one.
+TEST(SamplesTest, ResultFilesAreTheKeptOnesAndTheReadmeShowsThem) {
+    const std::string source = STEPCOUNT_SOURCE_DIR;
+    TempDir dir;
+    std::filesystem::copy(source + "/samples", dir.at("samples"), std::filesystem::copy_options::recursive);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.at("samples"))) {
+        if (entry.is_regular_file()) testing::rows::setModified(entry.path().string());
+    }
+    for (const auto& [language, kept] : {std::pair{"-m vb,c,sql,html", "samples-multi.csv"},
+                                         std::pair{"-l cobol", "samples-cobol.csv"}}) {
+        const std::string option(language);
+        const Ran ran = runStepcount({option.substr(0, 2), option.substr(3), "-o", kept, "samples"},
+                                     dir.path().string());
+        EXPECT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(readFile(dir.at(kept)), readFile(source + "/tests/data/" + kept)) << kept;
+    }
+
+    // The README's block: the header and rows in UTF-8, up to the block's end.
+    const std::string readme = readFile(source + "/README.md");
+    const std::size_t start = readme.find(headerText(ResultLayout::MultiLanguage));
+    ASSERT_NE(start, std::string::npos);
+    TextEncoder cp932(ResultEncoding::CP932);
+    EXPECT_EQ(withCrLf(cp932.encode(readme.substr(start, readme.find("```", start) - start))),
+              readFile(source + "/tests/data/samples-multi.csv"));
 }
 
 }  // namespace
