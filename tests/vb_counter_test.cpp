@@ -50,17 +50,17 @@ TEST(VBRules, LineClasses) {
 
 TEST(VBCounter, CountsWholeFiles) {
     const std::string form = "VERSION 5.00\r\nBegin VB.Form F\r\n   Caption = \"F\"\r\n\r\nEnd\r\n";
-    // File kind, read, comment, blank, real, total, property.
+    // File kind, read, comment, blank, real, total, property, ratio.
     testing::expectFileCounts<mVBCalc_c>("f.frm", {
-        {form + "Attribute VB_Name = \"F\"\r\nSub A()\r\nx = 1\r\nEnd Sub\r\n", {kVBForm, 9, 0, 0, 4, 4, 5}},
+        {form + "Attribute VB_Name = \"F\"\r\nSub A()\r\nx = 1\r\nEnd Sub\r\n", {kVBForm, 9, 0, 0, 4, 4, 5, 0.0}},
         // "Attribute" counts only within the line's first 256 bytes.
-        {std::string(247, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 2, 2, 0}},
-        {std::string(248, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 0, 0, 2}},
+        {std::string(247, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 2, 2, 0, 0.0}},
+        {std::string(248, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 0, 0, 2, 0.0}},
     });
-    testing::expectFileCounts<mVBCalc_c>("d.dsr", {{form + "Option Explicit\n' c\n\n", {kVBForm, 8, 1, 1, 1, 3, 5}}});
-    testing::expectFileCounts<mVBCalc_c>("c.CLS", {{form, {kVBModule, 5, 0, 1, 4, 5, 0}}});
+    testing::expectFileCounts<mVBCalc_c>("d.dsr", {{form + "Option Explicit\n' c\n\n", {kVBForm, 8, 1, 1, 1, 3, 5, 66.66666666666666}}});
+    testing::expectFileCounts<mVBCalc_c>("c.CLS", {{form, {kVBModule, 5, 0, 1, 4, 5, 0, 20.0}}});
     testing::expectFileCounts<mVBCalc_c>("m.bas", {
-        {"' a\n' b\n\nAttribute VB_Name = \"M\"\nSub A()\nx = 1\ny = 2\nEnd Sub", {kVBModule, 8, 2, 1, 5, 8, 0}},
+        {"' a\n' b\n\nAttribute VB_Name = \"M\"\nSub A()\nx = 1\ny = 2\nEnd Sub", {kVBModule, 8, 2, 1, 5, 8, 0, 37.5}},
     });
 }
 

@@ -225,18 +225,21 @@ Ran runStepcount(const ProgramRun& run) { return StartedProgram(run).wait(); }
 std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().problem : ""; }
 
 Counts countsOf(const CountResult& r) {
-    return {r.ulReadLines, r.ulCommentLines, r.ulBlankLines, r.ulRealSteps, r.ulTotalSteps};
+    return {double(r.ulReadLines), double(r.ulCommentLines), double(r.ulBlankLines),
+            double(r.ulRealSteps), double(r.ulTotalSteps), r.dCommentRate};
 }
 
 Counts countsOf(const VBCountResult& r) {
-    return {r.iFileType,   r.ulReadLines,  r.ulCommentLines, r.ulBlankLines,
-            r.ulRealSteps, r.ulTotalSteps, r.ulPropertySteps};
+    return {double(r.iFileType),     double(r.ulReadLines),  double(r.ulCommentLines),
+            double(r.ulBlankLines),  double(r.ulRealSteps),  double(r.ulTotalSteps),
+            double(r.ulPropertySteps), r.dCommentRate};
 }
 
 Counts countsOf(const COBOLCountResult& r) {
-    return {r.ulReadLines,     r.ulCommentLines, r.ulDebugLines,   r.ulBlankLines,
-            r.ulRealSteps,     r.ulTotalSteps,   r.ulIdentDivLines, r.ulEnvDivLines,
-            r.ulDataDivLines, r.ulProcDivLines};
+    return {double(r.ulReadLines),     double(r.ulCommentLines), double(r.ulDebugLines),
+            double(r.ulBlankLines),    double(r.ulRealSteps),    double(r.ulTotalSteps),
+            double(r.ulIdentDivLines), double(r.ulEnvDivLines),  double(r.ulDataDivLines),
+            double(r.ulProcDivLines),  r.dCommentRate};
 }
 
 }  // namespace stepcount::testing
