@@ -121,15 +121,6 @@ public:
         for (int level = levels_ - 1; level >= 0; --level) row(at(level), std::string_view(emptyRest));
     }
 
-    // All those rows.
-    std::string rows(const std::string& shownTop) const {
-        std::string rows;
-        forEachRow(shownTop, [&rows](std::string_view folder, std::string_view rest) {
-            rows.append(folder).append(rest);
-        });
-        return rows;
-    }
-
 private:
     // Goes down as far as the chain goes, then removes it bottom up.
     void remove() const {
