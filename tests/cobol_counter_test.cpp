@@ -74,6 +74,9 @@ TEST(COBOLCounter, CountsWholeFiles) {
         // A line longer than the window is classified by its first 72 columns.
         {std::string(72, ' ') + std::string(300, 'X') + "\n" + A + "MOVE" + std::string(300, ' ') + "\n",
          {2, 0, 0, 1, 1, 2, 0, 0, 0, 0, 50.0}},
+        // The ratio is divided first, then multiplied by 100: 33.33333333333333,
+        // not the 33.333333333333336 of multiplying first.
+        {"      *\n       A\n       B\n", {3, 1, 0, 0, 2, 3, 0, 0, 0, 0, 33.33333333333333}},
         // Divisions do not carry from one file to the next.
         {A + "X.\n", {1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0.0}},
     });

@@ -184,19 +184,5 @@ TEST(Totals, ACountWithoutStepsHasStatusZeroAndRatioZero) {
         "d.cob", {{"      D    DISPLAY X.\n      -    'LITERAL'.\n", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0.0}}});
 }
 
-TEST(Totals, TheRatioDividesFirstAndMultipliesBy100After) {
-    TempDir dir;
-    // Each of these differs in its last bit from the ratio multiplied first.
-    EXPECT_EQ((expectCount<mVCCalc_c, CountResult>(dir.write("a.c", "// c\nx\ny\n"), kCounted).dCommentRate),
-              (1.0 / 3.0) * 100.0);
-    EXPECT_EQ((expectCount<mVBCalc_c, VBCountResult>(dir.write("a.bas", "'\na\nb\nc\nd\ne\nf\n"), kCounted)
-                   .dCommentRate),
-              (1.0 / 7.0) * 100.0);
-    EXPECT_EQ((expectCount<mCOBOLCalc_c, COBOLCountResult>(dir.write("a.cob", "      *\n       A\n       B\n"),
-                                                           kCounted)
-                   .dCommentRate),
-              (1.0 / 3.0) * 100.0);
-}
-
 }  // namespace
 }  // namespace stepcount

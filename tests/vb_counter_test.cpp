@@ -15,37 +15,28 @@ namespace {
 constexpr LineClass B = LineClass::Blank, C = LineClass::Comment, S = LineClass::Code,
                     P = LineClass::PropertyDefinition;
 
-struct LinesCase {
-    const char* what;
-    int fileKind;
-    std::vector<std::string> lines;
-    std::vector<LineClass> classes;
-};
-
 TEST(VBRules, LineClasses) {
-    const LinesCase cases[] = {
-        {"the first letter, digit or apostrophe decides", kVBModule,
+    const testing::LinesCase cases[] = {
+        {"the first letter, digit or apostrophe decides",
          {"Dim x", "  ' note", "Rem old", "x = 1 ' tail", "#If DEBUG Then", "_name", "  1", "(\"'\")", "\"a'\""},
-         {S, C, S, S, S, S, S, C, S}},
-        {"a line without one is blank", kVBModule,
-         {"", " \t ", ")", ":", "#_.()\"", "\x7f\x80\xff"}, {B, B, B, B, B, B}},
-        {"Shift_JIS bytes count one by one", kVBModule,
+         {S, C, S, S, S, S, S, C, S}, kVBModule},
+        {"a line without one is blank",
+         {"", " \t ", ")", ":", "#_.()\"", "\x7f\x80\xff"}, {B, B, B, B, B, B}, kVBModule},
+        {"Shift_JIS bytes count one by one",
          {"\x81\x40\x81\x40", "\x82\xa0\x82\xa2", "\x83\x41", "\x81\x40'x", "\x93\x30"},
-         {B, B, S, C, S}},
-        {"a module has no property section", kVBModule,
+         {B, B, S, C, S}, kVBModule},
+        {"a module has no property section",
          {"VERSION 1.0 CLASS", "BEGIN", "  MultiUse = -1  'True", "END", "Attribute VB_Name = \"C\""},
-         {S, S, S, S, S}},
-        {"a form's section ends at the first Attribute, itself a step", kVBForm,
+         {S, S, S, S, S}, kVBModule},
+        {"a form's section ends at the first Attribute, itself a step",
          {"VERSION 5.00", "Begin VB.Form F", "", "' c", "End", "Attribute VB_Name = \"F\"", "' c", "", "Sub A()"},
-         {P, P, P, P, P, S, C, B, S}},
-        {"or at Option Explicit", kVBForm, {"x", "  Option Explicit", "y", ""}, {P, S, S, B}},
-        {"only the exact words end it, anywhere in a line", kVBForm,
+         {P, P, P, P, P, S, C, B, S}, kVBForm},
+        {"or at Option Explicit", {"x", "  Option Explicit", "y", ""}, {P, S, S, B}, kVBForm},
+        {"only the exact words end it, anywhere in a line",
          {"attribute x", "Option  Explicit", "option explicit", "OPTION EXPLICIT", "   Caption = \"Attribute\"", "z"},
-         {P, P, P, P, S, S}},
+         {P, P, P, P, S, S}, kVBForm},
     };
-    for (const LinesCase& c : cases) {
-        EXPECT_EQ(testing::classesOf(VBLineRules(), c.lines, c.fileKind), c.classes) << c.what;
-    }
+    testing::expectClasses(VBLineRules(), cases);
 }
 
 TEST(VBCounter, CountsWholeFiles) {

@@ -174,16 +174,21 @@ struct LinesCase {
     const char* what;
     std::vector<std::string> lines;
     std::vector<LineClass> classes;
+    int fileKind = 0;
 };
 
 // Checks each case, every case a file of its own under a copy of `rules`.
 template <class Rules>
 void expectClasses(const Rules& rules, std::span<const LinesCase> cases) {
-    for (const LinesCase& c : cases) EXPECT_EQ(classesOf(rules, c.lines), c.classes) << c.what;
+    for (const LinesCase& c : cases) {
+        EXPECT_EQ(classesOf(rules, c.lines, c.fileKind), c.classes) << c.what;
+    }
 }
 
 // A record's counts in the order of its fields, a VB record's file kind
-// first, and its comment ratio last.
+// first, and its comment ratio last. Ratios are expected exactly: divided
+// first, then multiplied by 100 (2/3 gives 66.66666666666666, where 200/3
+// would give 66.66666666666667).
 using Counts = std::vector<double>;
 Counts countsOf(const CountResult& r);
 Counts countsOf(const VBCountResult& r);
