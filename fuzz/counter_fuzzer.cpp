@@ -1,127 +1,110 @@
-// Fuzz target of one counter (STEPCOUNT_FUZZ_LANGUAGE: 1 VB, 2 C family,
-// 3 SQL, 4 HTML, 5 COBOL). The input is the content of a source file. Each
-// input is counted
-//   - as it is, and the counter's record is checked against an independent
-//     restatement of the language's rules over a plain split into lines,
-//     line by line, and against the sums every record keeps;
+// Fuzz target of one language's counter (STEPCOUNT_FUZZ_LANGUAGE: the
+// language's number in the language table, which gives its counter, its
+// extensions with the kinds of file they name, and its result layout). The
+// input is the content of a source file. For a file of every kind of the
+// language, each input is counted
+//   - as it is, and the record is checked against the plain restatement of
+//     the language's line rules (fuzz/reference_models.h) over a plain split
+//     into lines, and against the sums every record keeps;
 //   - again after a file that leaves every line state open (a block comment,
 //     a script, a division), which must change nothing;
 //   - behind a filler line that puts its first bytes across the boundary of
 //     the line reader's chunks, sometimes splitting a CR LF there;
 // and its comment ratio is printed as the result row prints it.
+#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
-#include "counters/counters.h"
+#include "counters/languages.h"
 #include "fuzz_support.h"
+#include "platform/line_reader.h"
 #include "reference_models.h"
 #include "report/result_format.h"
+
+#ifndef STEPCOUNT_FUZZ_LANGUAGE
+#error "STEPCOUNT_FUZZ_LANGUAGE must name a language of the table"
+#endif
 
 namespace stepcount::fuzz {
 namespace {
 
-#if STEPCOUNT_FUZZ_LANGUAGE == 1
-struct Target {
-    using Counter = mVBCalc_c;
-    static constexpr const char* kNames[] = {"f.bas", "f.frm"};
-    static constexpr int kKinds[] = {kVBModule, kVBForm};
-    static VBLineRules rules() { return VBLineRules(); }
-    static VBModel model(int kind) { return {kind != kVBForm}; }
-    static constexpr ResultLayout kLayout = ResultLayout::VB;
-};
-#elif STEPCOUNT_FUZZ_LANGUAGE == 2 || STEPCOUNT_FUZZ_LANGUAGE == 3
-struct Target {
-#if STEPCOUNT_FUZZ_LANGUAGE == 2
-    using Counter = mVCCalc_c;
-    static constexpr const char* kNames[] = {"f.c"};
-    static constexpr std::string_view kLineComment = CFamilyLineRules::kCLineComment;
-#else
-    using Counter = mSQLCalc_c;
-    static constexpr const char* kNames[] = {"f.sql"};
-    static constexpr std::string_view kLineComment = CFamilyLineRules::kSQLLineComment;
-#endif
-    static constexpr int kKinds[] = {0};
-    static CFamilyLineRules rules() { return CFamilyLineRules(kLineComment); }
-    static CFamilyModel model(int) { return {kLineComment == "//" ? "//" : "--"}; }
-    static constexpr ResultLayout kLayout = ResultLayout::Standard;
-};
-#elif STEPCOUNT_FUZZ_LANGUAGE == 4
-struct Target {
-    using Counter = mHTMLCalc_c;
-    static constexpr const char* kNames[] = {"f.html"};
-    static constexpr int kKinds[] = {0};
-    static HTMLLineRules rules() { return HTMLLineRules(); }
-    static HTMLModel model(int) { return {}; }
-    static constexpr ResultLayout kLayout = ResultLayout::Standard;
-};
-#elif STEPCOUNT_FUZZ_LANGUAGE == 5
-struct Target {
-    using Counter = mCOBOLCalc_c;
-    static constexpr const char* kNames[] = {"f.cob"};
-    static constexpr int kKinds[] = {0};
-    static COBOLLineRules rules() { return COBOLLineRules(); }
-    static COBOLModel model(int) { return {}; }
-    static constexpr ResultLayout kLayout = ResultLayout::COBOL;
-};
-#else
-#error "STEPCOUNT_FUZZ_LANGUAGE must be 1 to 5"
-#endif
+constexpr auto kLanguage = static_cast<LanguageId>(STEPCOUNT_FUZZ_LANGUAGE);
 
-using Record = typename Target::Counter::Record;
+// Every count a record may hold (zero where its kind has none) and its ratio.
+struct Counts {
+    std::uint32_t read = 0, comment = 0, blank = 0, real = 0, total = 0;
+    std::int32_t fileKind = 0;
+    std::uint32_t property = 0, debug = 0;
+    std::array<std::uint32_t, 4> divisions{};   // identification, environment, data, procedure
+    double ratio = 0.0;
 
-// Every count of a record, in a fixed order, the ratio left out.
-template <class R>
-std::vector<std::uint32_t> countsOf(const R& r) {
-    std::vector<std::uint32_t> counts{r.ulReadLines, r.ulCommentLines, r.ulBlankLines,
-                                      r.ulRealSteps, r.ulTotalSteps};
-    if constexpr (requires { r.ulPropertySteps; }) {
-        counts.push_back(static_cast<std::uint32_t>(r.iFileType));
-        counts.push_back(r.ulPropertySteps);
-    }
-    if constexpr (requires { r.ulDebugLines; }) {
-        counts.insert(counts.end(), {r.ulDebugLines, r.ulIdentDivLines, r.ulEnvDivLines,
-                                     r.ulDataDivLines, r.ulProcDivLines});
-    }
-    return counts;
-}
+    bool operator==(const Counts&) const = default;
 
-std::string describe(const Record& r) {
-    std::string text;
-    for (const std::uint32_t count : countsOf(r)) text += std::to_string(count) + ' ';
-    return text + std::to_string(r.dCommentRate);
-}
-
-bool sameRecord(const Record& a, const Record& b) {
-    return countsOf(a) == countsOf(b) &&
-           std::memcmp(&a.dCommentRate, &b.dCommentRate, sizeof(double)) == 0;
-}
-
-// The record the counter must give for `windows`, from the model, checking
-// the counter's own rules against the model at every line on the way.
-template <class R = Record>
-R expectedRecord(const std::vector<std::string>& windows, int kind) {
-    auto model = Target::model(kind);
-    auto rules = Target::rules();
-    rules.start(kind);
-    R expected{};
-    if constexpr (requires { expected.iFileType; }) expected.iFileType = kind;
-    for (std::size_t line = 0; line < windows.size(); ++line) {
-        const LineVerdict wanted = model.classify(windows[line]);
-        const LineVerdict given = rules.classify(windows[line]);
-        if (!(wanted == given)) {
-            fail("line rules differ from the model at line", std::to_string(line + 1));
+    std::string describe() const {
+        std::string text;
+        for (const std::uint32_t n : {read, comment, blank, real, total, property, debug}) {
+            text += std::to_string(n) + ' ';
         }
-        ++expected.ulReadLines;
-        addLine(expected, wanted);
+        for (const std::uint32_t n : divisions) text += std::to_string(n) + ' ';
+        return text + "kind " + std::to_string(fileKind) + " ratio " + std::to_string(ratio);
     }
-    expected.ulTotalSteps = expected.ulRealSteps + expected.ulCommentLines + expected.ulBlankLines;
-    if (expected.ulTotalSteps != 0) {
-        expected.dCommentRate = static_cast<double>(expected.ulCommentLines + expected.ulBlankLines) /
-                                static_cast<double>(expected.ulTotalSteps) * 100.0;
+};
+
+Counts countsOf(const FileCount& count) {
+    Counts c;
+    std::visit(
+        [&c](const auto& r) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(r)>, std::monostate>) {
+                fail("no counts");
+            } else {
+                c = {r.ulReadLines, r.ulCommentLines, r.ulBlankLines, r.ulRealSteps, r.ulTotalSteps};
+                c.ratio = r.dCommentRate;
+                if constexpr (requires { r.ulPropertySteps; }) {
+                    c.fileKind = r.iFileType;
+                    c.property = r.ulPropertySteps;
+                }
+                if constexpr (requires { r.ulDebugLines; }) {
+                    c.debug = r.ulDebugLines;
+                    c.divisions = {r.ulIdentDivLines, r.ulEnvDivLines, r.ulDataDivLines,
+                                   r.ulProcDivLines};
+                }
+            }
+        },
+        count);
+    return c;
+}
+
+// The counts the model gives for `windows`, lines of a file of `fileKind`.
+Counts expectedCounts(const std::vector<std::string>& windows, int fileKind) {
+    std::optional<LineModel> model = modelOf(kLanguage, fileKind);
+    if (!model) fail("no model of language", std::to_string(STEPCOUNT_FUZZ_LANGUAGE));
+    Counts expected;
+    expected.fileKind = fileKind;
+    for (const std::string& window : windows) {
+        const LineVerdict verdict = classify(*model, window);
+        ++expected.read;
+        switch (verdict.lineClass) {
+            case LineClass::Blank: ++expected.blank; break;
+            case LineClass::Comment: ++expected.comment; break;
+            case LineClass::Code: ++expected.real; break;
+            case LineClass::PropertyDefinition: ++expected.property; break;
+            case LineClass::Debug: ++expected.debug; break;
+            case LineClass::Continuation: break;
+        }
+        if (verdict.division != Division::None) {
+            ++expected.divisions[static_cast<std::size_t>(verdict.division) - 1];
+        }
+    }
+    expected.total = expected.real + expected.comment + expected.blank;
+    if (expected.total != 0) {
+        expected.ratio = static_cast<double>(expected.comment + expected.blank) /
+                         static_cast<double>(expected.total) * 100.0;
     }
     return expected;
 }
@@ -150,21 +133,40 @@ void checkSums(const R& r, const std::vector<std::string>& windows) {
 }
 
 // The ratio column of the counted row must read as "%03.1f" prints it.
-void checkRatioColumn(const Record& r) {
+void checkRatioColumn(const FileCount& count) {
     std::string row;
-    appendFileRow(row, Target::kLayout, "f", "n", 1, "d", FileCount{r});
+    appendFileRow(row, layoutOf(LanguageSet::alone(kLanguage)), "f", "n", 1, "d", count);
     std::size_t start = 0;
     for (int field = 0; field < 10; ++field) start = row.find(',', start) + 1;
     const std::size_t end = row.find_first_of(",\r", start);
     char printed[64];
-    std::snprintf(printed, sizeof printed, "%03.1f", r.dCommentRate);
+    std::snprintf(printed, sizeof printed, "%03.1f", countsOf(count).ratio);
     check(row.substr(start, end - start) == printed, "ratio column differs from %03.1f:", row);
 }
 
-Record count(typename Target::Counter& counter, const std::string& path) {
-    Record r{};
-    check(counter.fiCalcFile(path, r) == kCounted, "not counted:", path);
-    return r;
+// A file name for every kind of file the language has, from the first
+// extension of each kind.
+struct KindFile {
+    std::string name;
+    int fileKind;
+};
+std::vector<KindFile> kindFiles() {
+    std::vector<KindFile> files;
+    for (const AcceptedExtension& accepted : languageOf(kLanguage).extensions) {
+        bool seen = false;
+        for (const KindFile& file : files) seen = seen || file.fileKind == accepted.fileKind;
+        if (!seen) files.push_back({"f." + std::string(accepted.extension), accepted.fileKind});
+    }
+    return files;
+}
+
+FileCount count(const std::string& path) {
+    static FailingDisplay display;
+    static const std::unique_ptr<LanguageCounter> counter = languageOf(kLanguage).makeCounter(display);
+    FileCount counted;
+    FileFacts facts;
+    check(counter->count(FileLocation(path), counted, facts) == kCounted, "not counted:", path);
+    return counted;
 }
 
 // A file that leaves every state of every language open at its end.
@@ -172,32 +174,33 @@ constexpr std::string_view kOpenStates =
     "/*\n<script>\n<!--\n       IDENTIFICATION DIVISION.\n       DATA DIVISION.\n";
 
 void countAndCheck(std::string_view bytes) {
-    static FailingDisplay display;
-    static typename Target::Counter counter(display);
+    static const std::vector<KindFile> files = kindFiles();
     static const std::string statesPath = [] {
-        const std::string path = scratchPath(std::string("states") + Target::kNames[0]);
+        const std::string path = scratchPath("states" + files.front().name);
         writeFile(path, kOpenStates);
         return path;
     }();
 
     const std::vector<std::string> windows = referenceWindows(bytes);
-    for (std::size_t i = 0; i < std::size(Target::kNames); ++i) {
-        const int kind = Target::kKinds[i];
-        const std::string path = scratchPath(Target::kNames[i]);
+    for (const KindFile& file : files) {
+        const std::string path = scratchPath(file.name);
         writeFile(path, bytes);
-        const Record first = count(counter, path);
-        const Record expected = expectedRecord(windows, kind);
-        check(sameRecord(first, expected), "record differs from the model:",
-              describe(first) + " instead of " + describe(expected));
-        checkSums(first, windows);
+        const FileCount first = count(path);
+        const Counts expected = expectedCounts(windows, file.fileKind);
+        check(countsOf(first) == expected, "record differs from the model:",
+              file.name + ": " + countsOf(first).describe() + " instead of " + expected.describe());
+        std::visit([&](const auto& r) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(r)>, std::monostate>) checkSums(r, windows);
+        }, first);
         checkRatioColumn(first);
 
-        count(counter, statesPath);
-        check(sameRecord(count(counter, path), first), "a previous file changed the count");
+        count(statesPath);
+        check(countsOf(count(path)) == expected, "a previous file changed the count");
     }
 
     // The same bytes from just before a chunk boundary of the line reader.
-    const std::size_t back = bytes.empty() ? 1 : 1 + (static_cast<unsigned char>(bytes[0]) + bytes.size()) % bytes.size();
+    const std::size_t back =
+        bytes.empty() ? 1 : 1 + (static_cast<unsigned char>(bytes[0]) + bytes.size()) % bytes.size();
     const std::size_t fillerSize = LineReader::kChunkSize - std::min(back, LineReader::kChunkSize - 2);
     const bool crFirst = bytes.size() % 2 == 0;
     std::string shifted(fillerSize - 1, 'x');
@@ -210,13 +213,13 @@ void countAndCheck(std::string_view bytes) {
     for (std::string& window : referenceWindows(bytes.substr(lfTaken ? 1 : 0))) {
         shiftedWindows.push_back(std::move(window));
     }
-    for (std::size_t i = 0; i < std::size(Target::kNames); ++i) {
-        const std::string path = scratchPath(Target::kNames[i]);
+    for (const KindFile& file : files) {
+        const std::string path = scratchPath(file.name);
         writeFile(path, shifted);
-        const Record r = count(counter, path);
-        const Record expected = expectedRecord(shiftedWindows, Target::kKinds[i]);
-        check(sameRecord(r, expected), "record across a chunk boundary differs from the model:",
-              describe(r) + " instead of " + describe(expected));
+        const Counts counted = countsOf(count(path));
+        const Counts expected = expectedCounts(shiftedWindows, file.fileKind);
+        check(counted == expected, "record across a chunk boundary differs from the model:",
+              file.name + ": " + counted.describe() + " instead of " + expected.describe());
     }
 }
 

@@ -1,12 +1,16 @@
 // Plain, independent restatements of each language's line rules, written
 // straight from their description and kept as simple as possible, against
-// which the fuzz targets check the counters' own rules line by line.
+// which the fuzz targets check the counters line by line.
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
+#include "counters/count_result.h"
+#include "counters/languages.h"
 #include "counters/line_class.h"
 
 namespace stepcount::fuzz {
@@ -145,5 +149,26 @@ struct COBOLModel {
         return {LineClass::Blank, current()};
     }
 };
+
+// The model of one language's lines, fresh for one file.
+using LineModel = std::variant<CFamilyModel, VBModel, HTMLModel, COBOLModel>;
+
+// The model of the language `id` for a file of the kind its type check gave;
+// nothing for a language without one.
+inline std::optional<LineModel> modelOf(LanguageId id, int fileKind) {
+    switch (id) {
+        case LanguageId::VB: return VBModel{fileKind != kVBForm};
+        case LanguageId::VC: return CFamilyModel{"//"};
+        case LanguageId::SQL: return CFamilyModel{"--"};
+        case LanguageId::HTML: return HTMLModel{};
+        case LanguageId::COBOL: return COBOLModel{};
+        case LanguageId::None: break;
+    }
+    return std::nullopt;
+}
+
+inline LineVerdict classify(LineModel& model, std::string_view window) {
+    return std::visit([window](auto& m) { return m.classify(window); }, model);
+}
 
 }  // namespace stepcount::fuzz

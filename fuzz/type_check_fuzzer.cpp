@@ -1,35 +1,42 @@
 // Fuzz target of the type checks. The input's first byte chooses the
-// languages of a multi-language run, the rest is a path. Every counter's
-// check must accept the path exactly when the text after its last "." is,
-// ASCII letters lower-cased, one of the counter's extensions; no check may
+// languages of a multi-language run, the rest is a path. For every language
+// of the language table, its counter's check must accept the path exactly
+// when the text after its last "." is, ASCII letters lower-cased, one of the
+// language's extensions, and give that extension's kind of file; no check may
 // show a dialog; at most one language accepts any path; and the
-// multi-language dispatch must name the language that accepted it. The path
-// is also written as a result-file field, which must read back as the same
-// bytes.
+// multi-language dispatch must name the language that accepted it when it is
+// one of the chosen. The path is also written as a result-file field, which
+// must read back as the same bytes.
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "counters/counters.h"
+#include "counters/languages.h"
 #include "fuzz_support.h"
 #include "report/result_format.h"
-#include "runs/count_runs.h"
-#include "runs/count_settings.h"
+#include "runs/language_counting.h"
 
 namespace stepcount::fuzz {
 namespace {
 
-bool extensionIsOneOf(std::string_view path, std::initializer_list<std::string_view> extensions) {
+// The extension of `path` among `extensions`, compared as the type checks
+// must compare it.
+const AcceptedExtension* extensionOf(std::string_view path,
+                                     std::span<const AcceptedExtension> extensions) {
     const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos) return false;
+    if (dot == std::string_view::npos) return nullptr;
     std::string extension(path.substr(dot + 1));
     for (char& c : extension) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    for (const std::string_view accepted : extensions) {
-        if (extension == accepted) return true;
+    for (const AcceptedExtension& accepted : extensions) {
+        if (extension == accepted.extension) return &accepted;
     }
-    return false;
+    return nullptr;
 }
 
 // Reads back one CSV field written at the start of `row`; false when it is
@@ -56,45 +63,39 @@ bool readField(std::string_view row, std::string& field) {
 
 void checkPath(int languageBits, const std::string& path) {
     static FailingDisplay display;
-    static mVBCalc_c vb(display);
-    static mVCCalc_c c(display);
-    static mSQLCalc_c sql(display);
-    static mHTMLCalc_c html(display);
-    static mCOBOLCalc_c cobol(display);
+    static const std::vector<std::unique_ptr<LanguageCounter>> counters = [] {
+        std::vector<std::unique_ptr<LanguageCounter>> made;
+        for (const Language& language : languages()) made.push_back(language.makeCounter(display));
+        return made;
+    }();
 
-    VBCountResult scratch{};
-    scratch.iFileType = 7;
-    const int vbStatus = vb.fiGetType(path, scratch);
-    const bool isVB = vbStatus == kCounted;
-    const bool isForm = extensionIsOneOf(path, {"frm", "dsr"});
-    check(isVB == extensionIsOneOf(path, {"cls", "bas", "frm", "dsr"}), "VB check wrong:", path);
-    check(isVB || vbStatus == kNotOfLanguage, "VB check status");
-    check(scratch.iFileType == (!isVB ? kVBNoFile : isForm ? kVBForm : kVBModule), "VB file kind wrong:", path);
-
-    const int cStatus = c.fiChkType(path);
-    const int sqlStatus = sql.fiChkType(path);
-    const int htmlStatus = html.fiChkType(path);
-    const int cobolStatus = cobol.fiChkType(path);
-    for (const int status : {cStatus, sqlStatus, htmlStatus, cobolStatus}) {
-        check(status == kCounted || status == kNotOfLanguage, "type check status");
+    LanguageId accepting = LanguageId::None;
+    int acceptedKind = 0;
+    for (std::size_t i = 0; i < languages().size(); ++i) {
+        const Language& language = languages()[i];
+        const AcceptedExtension* expected = extensionOf(path, language.extensions);
+        int kind = -7;
+        const int status = counters[i]->checkType(path, kind);
+        check(status == (expected != nullptr ? kCounted : kNotOfLanguage),
+              "type check wrong:", std::string(language.word) + " " + path);
+        if (expected == nullptr) continue;
+        check(kind == expected->fileKind, "kind of file wrong:", std::string(language.word) + " " + path);
+        check(accepting == LanguageId::None, "two languages accept one path:", path);
+        accepting = language.id;
+        acceptedKind = kind;
     }
-    const bool isC = cStatus == kCounted;
-    const bool isSQL = sqlStatus == kCounted;
-    const bool isHTML = htmlStatus == kCounted;
-    const bool isCOBOL = cobolStatus == kCounted;
-    check(isC == extensionIsOneOf(path, {"java", "h", "c", "cpp", "pc"}), "C check wrong:", path);
-    check(isSQL == extensionIsOneOf(path, {"sql"}), "SQL check wrong:", path);
-    check(isHTML == extensionIsOneOf(path, {"htm", "html", "asp", "js", "jsp"}), "HTML check wrong:", path);
-    check(isCOBOL == extensionIsOneOf(path, {"cob"}), "COBOL check wrong:", path);
-    check(isVB + isC + isSQL + isHTML + isCOBOL <= 1, "two languages accept one path:", path);
 
-    int expected = kLanguageNone;
-    if ((languageBits & kMultiVBBit) && isVB) expected = kLanguageVB;
-    if ((languageBits & kMultiVCBit) && isC) expected = kLanguageVC;
-    if ((languageBits & kMultiSQLBit) && isSQL) expected = kLanguageSQL;
-    if ((languageBits & kMultiHTMLBit) && isHTML) expected = kLanguageHTML;
-    check(ChkMultiLangType(path, kMultiLanguage + languageBits, display) == expected,
-          "multi-language dispatch wrong:", path);
+    // The chosen languages: those that may be counted together whose bit is
+    // set in `languageBits`.
+    const std::optional<LanguageSet> chosen = LanguageSet::fromLanguageCode(kMultiLanguage + languageBits);
+    if (chosen) {
+        LanguageCounters several(*chosen, display);
+        int kind = -7;
+        const LanguageId dispatched = several.ChkMultiLangType(path, kind);
+        const LanguageId expected = chosen->contains(accepting) ? accepting : LanguageId::None;
+        check(dispatched == expected, "multi-language dispatch wrong:", path);
+        check(expected == LanguageId::None || kind == acceptedKind, "multi-language kind wrong:", path);
+    }
 
     std::string row;
     appendField(row, path);
@@ -107,7 +108,15 @@ void checkPath(int languageBits, const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const int languageBits = 1 + data[0] % 15;
-    stepcount::fuzz::checkPath(languageBits, std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+    // A non-empty set of the bits of the languages that may be counted
+    // together.
+    static const int allBits = [] {
+        int bits = 0;
+        for (const stepcount::Language& language : stepcount::languages()) bits |= language.severalBit;
+        return bits;
+    }();
+    const int languageBits = 1 + data[0] % allBits;
+    stepcount::fuzz::checkPath(languageBits,
+                               std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     return 0;
 }

@@ -48,23 +48,23 @@ TEST(CFamilyRules, SQL) {
 }
 
 TEST(CFamilyCounter, CountsWholeFiles) {
-    // Read, comment, blank, real, total.
+    // Read, comment, blank, real, total, ratio.
     testing::expectFileCounts<mVCCalc_c>("x.c", {
-        {"// c\n\nint a;\nint b;", {4, 1, 1, 2, 4}},
-        {"a\r\nb\r\n", {2, 0, 0, 2, 2}},
-        {"a\n\n", {2, 0, 1, 1, 2}},
-        {"a\rb\n\r\n/*\r*/", {5, 2, 1, 2, 5}},
-        {std::string(256, ' ') + "x\n" + std::string(255, ' ') + "x\n", {2, 0, 1, 1, 2}},
+        {"// c\n\nint a;\nint b;", {4, 1, 1, 2, 4, 50.0}},
+        {"a\r\nb\r\n", {2, 0, 0, 2, 2, 0.0}},
+        {"a\n\n", {2, 0, 1, 1, 2, 50.0}},
+        {"a\rb\n\r\n/*\r*/", {5, 2, 1, 2, 5, 60.0}},
+        {std::string(256, ' ') + "x\n" + std::string(255, ' ') + "x\n", {2, 0, 1, 1, 2, 50.0}},
         // The "*/" lies beyond the window: the block stays open.
-        {std::string(300, 'x') + "\n/*" + std::string(300, ' ') + "*/\nx\n", {3, 2, 0, 1, 3}},
+        {std::string(300, 'x') + "\n/*" + std::string(300, ' ') + "*/\nx\n", {3, 2, 0, 1, 3, 66.66666666666666}},
         // A block left open in one file does not reach into the next.
-        {"x\n/* open\n", {2, 1, 0, 1, 2}},
-        {"x\n", {1, 0, 0, 1, 1}},
-        {"x\0/* still code\0\ny\n"s, {2, 0, 0, 2, 2}},
+        {"x\n/* open\n", {2, 1, 0, 1, 2, 50.0}},
+        {"x\n", {1, 0, 0, 1, 1, 0.0}},
+        {"x\0/* still code\0\ny\n"s, {2, 0, 0, 2, 2, 0.0}},
     });
     testing::expectFileCounts<mSQLCalc_c>("x.sql", {
-        {"-- a\n/* b\n c */\n\nselect 1\nfrom t\nwhere x = 1\n;\n", {8, 3, 1, 4, 8}},
-        {"--\r\n\r\nselect\r", {3, 1, 1, 1, 3}},
+        {"-- a\n/* b\n c */\n\nselect 1\nfrom t\nwhere x = 1\n;\n", {8, 3, 1, 4, 8, 50.0}},
+        {"--\r\n\r\nselect\r", {3, 1, 1, 1, 3, 66.66666666666666}},
     });
 }
 

@@ -62,20 +62,23 @@ TEST(COBOLRules, LineClassesAndDivisions) {
 
 TEST(COBOLCounter, CountsWholeFiles) {
     // Read, comment, debug, blank, real, total, and the lines of the
-    // identification, environment, data and procedure divisions.
+    // identification, environment, data and procedure divisions, and the ratio.
     testing::expectFileCounts<mCOBOLCalc_c>("PROG.COB", {
         {A + "IDENTIFICATION DIVISION.\r\n" + A + "ENVIRONMENT DIVISION.\r\n" + A + "DATA DIVISION.\r\n" +
              "      * c\r\n" + A + "PROCEDURE DIVISION.\r\n" + A + "    DISPLAY 'A'.\r\n" + A + "\r\n" +
              "      / c\r\n" + A + "    STOP RUN.\r\n" + A + "    \r\n",
-         {10, 2, 0, 2, 6, 10, 1, 1, 2, 6}},
+         {10, 2, 0, 2, 6, 10, 1, 1, 2, 6, 40.0}},
         {"      * before\n000100\n" + A + "IDENTIFICATION DIVISION.\n      D    DISPLAY 1.\n" +
              "      -    'A'.\n      -    'B'.\n" + A + "X.\n",
-         {7, 1, 1, 1, 2, 4, 3, 0, 0, 0}},
+         {7, 1, 1, 1, 2, 4, 3, 0, 0, 0, 50.0}},
         // A line longer than the window is classified by its first 72 columns.
         {std::string(72, ' ') + std::string(300, 'X') + "\n" + A + "MOVE" + std::string(300, ' ') + "\n",
-         {2, 0, 0, 1, 1, 2, 0, 0, 0, 0}},
+         {2, 0, 0, 1, 1, 2, 0, 0, 0, 0, 50.0}},
+        // The ratio is divided first, then multiplied by 100: 33.33333333333333,
+        // not the 33.333333333333336 of multiplying first.
+        {"      *\n       A\n       B\n", {3, 1, 0, 0, 2, 3, 0, 0, 0, 0, 33.33333333333333}},
         // Divisions do not carry from one file to the next.
-        {A + "X.\n", {1, 0, 0, 0, 1, 1, 0, 0, 0, 0}},
+        {A + "X.\n", {1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0.0}},
     });
 }
 

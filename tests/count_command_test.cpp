@@ -1,6 +1,7 @@
-// The count command: its checks in their order, the language code it makes
-// of the choices, and the one run it starts.
-#include <algorithm>
+// The count command: its checks in their order, and the language code it
+// makes of the choices. (The run it starts is the language code's run: the
+// command-line and samples tests, which go through the command, check its
+// result files byte for byte.)
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -8,25 +9,14 @@
 
 #include <gtest/gtest.h>
 
-#include "report/result_format.h"
 #include "runs/count_command.h"
 #include "support/test_support.h"
 
 namespace stepcount {
 namespace {
 
-using testing::readFile;
 using testing::RecordingFrontEnd;
 using testing::TempDir;
-
-// Remembers the names of the files that were counted.
-class CountedNames : public WalkObserver {
-public:
-    void onFile(const WalkedFile& file) override {
-        if (isCounted(file.count)) names.emplace_back(file.name);
-    }
-    std::vector<std::string> names;
-};
 
 // Settings with the count folder dir/t, the save folder dir and the file name
 // out.csv, then the choices named in `choices`: the radio buttons "vb", "c",
@@ -102,45 +92,6 @@ TEST(CountCommandTest, ChoicesGiveTheLanguageCode) {
         int languageCode = -1;
         EXPECT_EQ(checkCountSettings(settingsWith(dir, choices), languageCode), "") << choices;
         EXPECT_EQ(languageCode, code) << choices;
-    }
-}
-
-struct RunCase {
-    std::string choices;
-    ResultLayout layout;
-    std::vector<std::string> counted;
-};
-
-TEST(CountCommandTest, StartsExactlyOneRunOfTheChosenLanguages) {
-    const std::vector<RunCase> cases = {
-        {"vb", ResultLayout::VB, {"m.bas"}},
-        {"sql +vb +c +sql +html", ResultLayout::Standard, {"q.sql"}},
-        {"cobol", ResultLayout::COBOL, {"k.cob"}},
-        {"multi +vb +sql", ResultLayout::MultiLanguage, {"m.bas", "q.sql"}},
-        {"multi +c +html", ResultLayout::MultiLanguage, {"c.c", "h.html"}},
-    };
-    for (const RunCase& c : cases) {
-        SCOPED_TRACE(c.choices);
-        TempDir dir;
-        for (const char* name : {"c.c", "h.html", "k.cob", "m.bas", "q.sql"}) {
-            dir.write(std::string("t/") + name, "x\n");
-        }
-        RecordingFrontEnd frontEnd;
-        CountedNames counted;
-        EXPECT_EQ(testing::runCommand(settingsWith(dir, c.choices), frontEnd, {&counted}),
-                  RunOutcome::Completed);
-        EXPECT_EQ(frontEnd.events,
-                  (std::vector<std::string>{"busy shown", "busy hidden", "info: 計数完了しました。"}));
-        EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
-        EXPECT_EQ(counted.names, c.counted);
-
-        // One header, the layout's, then the five files' rows.
-        TextEncoder encoder(ResultEncoding::CP932);
-        const std::string header = withCrLf(encoder.encode(headerText(c.layout)));
-        const std::string written = readFile(dir.at("out.csv"));
-        EXPECT_TRUE(written.starts_with(header));
-        EXPECT_EQ(written.find(header, 1), std::string::npos);
-        EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 6);
     }
 }
 

@@ -147,24 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         return "Code" + std::to_string(param.param.languageCode);
     });
 
-TEST_F(CountRunTest, SubfolderRowIsFollowedAtOnceByItsContent) {
-    file("a.c", "int a;\r\n// c\r\n\r\n");
-    file("readme.txt", "read me\n");
-    file("sub/b.h", kOneLine);
-    expectCompleted(run(kVC));
-    EXPECT_EQ(result(), kStandardHeader + countedRow(root, "a.c", 16, "3,1,1,1,3,66.7") +
-                            uncountedRow(root, "readme.txt") + folderRow(root, "sub") +
-                            oneLineRow(root + "/sub", "b.h"));
-}
-
-TEST_F(CountRunTest, EachRunAppendsItsHeaderAndRows) {
-    file("a.c", kOneLine);
-    const std::string rows = kStandardHeader + oneLineRow(root, "a.c");
-    expectCompleted(run(kVC));
-    expectCompleted(run(kVC));
-    EXPECT_EQ(result(), rows + rows);
-}
-
+// Each run appends its header, also when there is nothing to count.
 TEST_F(CountRunTest, EmptyOrMissingCountFolderGivesTheHeaderAlone) {
     expectCompleted(run(kVC));
     settings.CountFolder = dir.at("missing");
@@ -215,86 +198,12 @@ TEST_F(CountRunTest, WriteFailureAmidDialogsOfSeveralJobsEndsTheRun) {
     EXPECT_EQ(frontEnd.events.back(), "failure: 計数結果保存ファイル書込み失敗。");
 }
 
-TEST_F(CountRunTest, FolderAndNameFieldsWithCommaQuoteOrLineBreakAreQuoted) {
-    file("p,q/m.c", kOneLine);
-    file("say \"hi\".c", kOneLine);
-    file("x,y.c", kOneLine);
-    file("cr\rlf\n.c", kOneLine);
-    file("plain.c", kOneLine);
-    expectCompleted(run(kVC));
-    EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, "\"cr\rlf\n.c\"") +
-                            folderRow(root, "\"p,q\"") + oneLineRow('"' + root + "/p,q\"", "m.c") +
-                            oneLineRow(root, "plain.c") + oneLineRow(root, "\"say \"\"hi\"\".c\"") +
-                            oneLineRow(root, "\"x,y.c\""));
-}
-
-// Files and folders together, hidden ones included; "_" (0x5F) comes after
-// the upper-case letters.
-TEST_F(CountRunTest, EntriesAreSortedByNameWithLettersFoldedToUpperCase) {
-    for (const char* name : {"b.c", "A.c", "a.c", "_x.c", "B/c.c", "Z.c", ".hidden.c"}) {
-        file(name, kOneLine);
-    }
-    expectCompleted(run(kVC));
-    EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, ".hidden.c") + oneLineRow(root, "A.c") +
-                            oneLineRow(root, "a.c") + folderRow(root, "B") +
-                            oneLineRow(root + "/B", "c.c") +
-                            oneLineRow(root, "b.c") + oneLineRow(root, "Z.c") +
-                            oneLineRow(root, "_x.c"));
-}
-
-TEST_F(CountRunTest, LinksFifosAndLoopsGetTheirRowsWithoutHangingOrEndlessDescent) {
-    file("real.c", kOneLine);
-    dir.write("outside/o.c", kOneLine);
-    setModified(dir.at("outside/o.c"));
-    dir.mkdir("t/e");
-    ASSERT_EQ(::symlink("nowhere.c", dir.at("t/d.c").c_str()), 0);
-    ASSERT_EQ(::symlink(dir.at("outside").c_str(), dir.at("t/ext").c_str()), 0);
-    ASSERT_EQ(::symlink("real.c", dir.at("t/l.c").c_str()), 0);
-    ASSERT_EQ(::symlink("self.c", dir.at("t/self.c").c_str()), 0);
-    dir.mkdir("t/sub");
-    ASSERT_EQ(::symlink("..", dir.at("t/sub/back").c_str()), 0);
-    ASSERT_EQ(::mkfifo(dir.at("t/x.c").c_str(), 0600), 0);
-
-    EXPECT_EQ(run(kVC), RunOutcome::Completed);
-    EXPECT_EQ(result(), kStandardHeader + uncountedRow(root, "d.c") + folderRow(root, "e") +
-                            folderRow(root, "ext") + oneLineRow(root + "/ext", "o.c") +
-                            oneLineRow(root, "l.c") + oneLineRow(root, "real.c") +
-                            uncountedRow(root, "self.c") + folderRow(root, "sub") +
-                            folderRow(root + "/sub", "back") + uncountedRow(root, "x.c"));
-
-    // The links that lead nowhere are files that cannot be read: the C
-    // counter shows its error dialog for each, and the run goes on.
-    const std::vector<std::string>& events = frontEnd.events;
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[0], "busy shown");
-    const std::string where = " \n関数名称：mVCCalc_c::fiExcCalc　行番号:159";
-    for (const auto& [index, link] : {std::pair{1, "t/d.c"}, std::pair{2, "t/self.c"}}) {
-        const std::string& dialog = events[index];
-        EXPECT_TRUE(dialog.starts_with("dialog: ")) << dialog;
-        EXPECT_NE(dialog.find(dir.at(link)), std::string::npos) << dialog;
-        EXPECT_TRUE(dialog.ends_with(where)) << dialog;
-    }
-    EXPECT_EQ(events[3], "busy hidden");
-    EXPECT_EQ(events[4], kFinished);
-}
-
 TEST_F(CountRunTest, CountFolderEndingInSeparatorGivesDoubledSeparators) {
     file("sub/b.c", kOneLine);
     settings.CountFolder = root + "/";
     expectCompleted(run(kVC));
     EXPECT_EQ(result(), kStandardHeader + folderRow(root + "/", "sub") +
                             oneLineRow(root + "//sub", "b.c"));
-}
-
-TEST_F(CountRunTest, NamesAreWrittenInCP932OrAsRawBytes) {
-    for (const char* name : {"\xFF\xFE.c", "日本語.c", "é.c", "😀.c", "日本/f.c"}) file(name, kOneLine);
-    expectCompleted(run(kVC));
-    // UTF-8 names in name order (by their bytes); each character without a
-    // CP932 form is one "?"; a name that is not UTF-8 is kept as it is.
-    EXPECT_EQ(result(), kStandardHeader + oneLineRow(root, "?.c") + folderRow(root, "\x93\xFA\x96{") +
-                            oneLineRow(root + "/\x93\xFA\x96{", "f.c") +
-                            oneLineRow(root, "\x93\xFA\x96{\x8C\xEA.c") + oneLineRow(root, "?.c") +
-                            oneLineRow(root, "\xFF\xFE.c"));
 }
 
 TEST_F(CountRunTest, Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew) {
@@ -307,22 +216,6 @@ TEST_F(CountRunTest, Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew) {
     expectCompleted(run(kVC));
     EXPECT_EQ(result(), "\xEF\xBB\xBF" + rows + rows);
 }
-
-class ChainTest : public CountRunTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
-
-// (levels, name length): three hundred levels, far more than the walk keeps
-// open at once, so that folders must be found again on the way back; and
-// names long enough that the paths, and the rows, pass 4096 bytes.
-TEST_P(ChainTest, EveryLevelIsListedAndTheBottomFileCounted) {
-    const auto [levels, nameLength] = GetParam();
-    const std::string name = "d" + std::string(nameLength - 1, 'x');
-    buildChain(root, name, levels);
-    expectCompleted(run(kVC));
-    EXPECT_EQ(result(), kStandardHeader + chainRows(root, name, levels));
-}
-
-INSTANTIATE_TEST_SUITE_P(DeepAndLong, ChainTest,
-                         ::testing::Values(std::pair{300, 1}, std::pair{20, 250}));
 
 // Records, in one list, every observer call and every counter dialog, with
 // the threads of the observer calls.
@@ -395,27 +288,6 @@ TEST_F(CountRunTest, EveryJobCountGivesTheSameResultDialogsAndObserverCalls) {
             EXPECT_EQ(recorder.calls, expectedCalls);
         }
     }
-}
-
-// Sizes past 32 bits, and a row far longer than 512 bytes, pass through the
-// writer whole.
-TEST(ResultFileWriterTest, WritesTheFull64BitSizeAndLongRowsWhole) {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-    TempDir dir;
-    const std::string path = dir.at("out.csv");
-    const std::string folder = "/" + std::string(600, 'f');
-    ResultFileWriter writer(path, ResultEncoding::CP932);
-    const LanguageSet languages = LanguageSet::alone(LanguageId::SQL);
-    writer.onRunStart(RunStart{languages, "/"});
-    const FileCount counts = CountResult{1, 0, 0, 1, 1, 0.0};
-    const FileFacts big{(std::uint64_t{1} << 32) + 5, kWritten};
-    const FileFacts two{std::uint64_t{1} << 31, kWritten};
-    writer.onFile(WalkedFile{folder, "big.sql", LanguageId::SQL, big, counts});
-    writer.onFile(WalkedFile{folder, "two.sql", LanguageId::SQL, two, counts});
-    writer.onRunEnd(RunEnd::Completed);
-    EXPECT_EQ(readFile(path), kStandardHeader + folder + ",big.sql,File,4294967301," + kDate + ",1,0,0,1,1,0.0\r\n" +
-                                  folder + ",two.sql,File,2147483648," + kDate + ",1,0,0,1,1,0.0\r\n");
 }
 
 }  // namespace

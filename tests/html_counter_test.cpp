@@ -66,17 +66,17 @@ TEST(HTMLRules, Scripts) {
 }
 
 TEST(HTMLCounter, CountsWholeFiles) {
-    // Read, comment, blank, real, total.
+    // Read, comment, blank, real, total, ratio.
     testing::expectFileCounts<mHTMLCalc_c>("a.html", {
-        {"<html>\r\n<!-- header\r\n\r\n -->\r\n<body>\r\n\r\n<p>\r\n' x\r\n<br>\r\n</html>\r\n", {10, 3, 2, 5, 10}},
-        {"/*\n * doc\n */\nvar x;\n\n// c\n", {6, 4, 1, 1, 6}},
+        {"<html>\r\n<!-- header\r\n\r\n -->\r\n<body>\r\n\r\n<p>\r\n' x\r\n<br>\r\n</html>\r\n", {10, 3, 2, 5, 10, 50.0}},
+        {"/*\n * doc\n */\nvar x;\n\n// c\n", {6, 4, 1, 1, 6, 83.33333333333334}},
         // Markers count only within the line's first 256 bytes.
-        {std::string(249, ' ') + "<script>\n<!-- x\nx\n", {3, 0, 0, 3, 3}},
-        {std::string(250, ' ') + "<script>\n<!-- x\nx\n", {3, 2, 0, 1, 3}},
-        {"<!--" + std::string(300, ' ') + "-->\nx\n", {2, 2, 0, 0, 2}},
+        {std::string(249, ' ') + "<script>\n<!-- x\nx\n", {3, 0, 0, 3, 3, 0.0}},
+        {std::string(250, ' ') + "<script>\n<!-- x\nx\n", {3, 2, 0, 1, 3, 66.66666666666666}},
+        {"<!--" + std::string(300, ' ') + "-->\nx\n", {2, 2, 0, 0, 2, 100.0}},
         // Flags do not carry from one file to the next.
-        {"<!--\n", {1, 1, 0, 0, 1}},
-        {"x\n", {1, 0, 0, 1, 1}},
+        {"<!--\n", {1, 1, 0, 0, 1, 100.0}},
+        {"x\n", {1, 0, 0, 1, 1, 0.0}},
     });
 }
 

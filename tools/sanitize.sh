@@ -9,8 +9,5 @@ STEPCOUNT_BUILD_DIR=$build "$root/tools/setup.sh" -DSTEPCOUNT_SANITIZE=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-if [ -f "$root/tools/lsan.supp" ]; then
-    export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp:print_suppressions=0"
-fi
 cd "$build"
 ctest --output-on-failure --parallel "$(nproc 2>/dev/null || echo 2)"

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <stdexcept>
 #include <string>
-#include <vector>
+#include <string_view>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -64,41 +66,88 @@ inline std::string oneLineRow(const std::string& folder, const std::string& name
     return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
 }
 
-// Builds `levels` folders named `name`, each inside the one before, below
-// `top`, through descriptors (the paths may exceed the system's limit).
-// Every folder gets an empty e.txt; the last also gets f.c.
-inline void buildChain(const std::string& top, const std::string& name, int levels) {
-    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(fd, 0);
-    for (int level = 0; level < levels; ++level) {
-        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0) << "level " << level;
-        const int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
-        ::close(fd);
-        fd = child;
-        ASSERT_GE(fd, 0);
+// A chain of `levels` folders named `name`, each inside the one before,
+// below the folder `top`, made and removed through descriptors, for the paths
+// may exceed the system's limit. Every folder, `top` included, holds an empty
+// e.txt; the last also holds f.c, one line of code.
+class FolderChain {
+public:
+    FolderChain(const std::string& top, std::string name, int levels)
+        : top_(top), name_(std::move(name)), levels_(levels) {
+        int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 0; fd >= 0 && level <= levels; ++level) {
+            ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+            if (level == levels) break;
+            const int child = ::mkdirat(fd, name_.c_str(), 0700) == 0
+                                  ? ::openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                  : -1;
+            ::close(fd);
+            fd = child;
+        }
+        const int source = fd < 0 ? -1 : ::openat(fd, "f.c", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
+        const bool made = source >= 0 &&
+                          ::write(source, kOneLine.data(), kOneLine.size()) == ssize_t(kOneLine.size()) &&
+                          ::futimens(source, times) == 0;
+        if (source >= 0) ::close(source);
+        if (fd >= 0) ::close(fd);
+        if (!made) {
+            remove();
+            throw std::runtime_error("cannot make a chain of folders below " + top);
+        }
     }
-    ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT, 0600));
-    const int source = ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0600);
-    ASSERT_EQ(::write(source, kOneLine.data(), kOneLine.size()), ssize_t(kOneLine.size()));
-    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
-    ::futimens(source, times);
-    ::close(source);
-    ::close(fd);
-}
+    ~FolderChain() { remove(); }
+    FolderChain(const FolderChain&) = delete;
+    FolderChain& operator=(const FolderChain&) = delete;
 
-// The rows of such a chain: each folder's row, the two files at the bottom,
-// then on the way back up the e.txt of every folder.
-inline std::string chainRows(const std::string& top, const std::string& name, int levels) {
-    std::vector<std::string> folders{top};
-    std::string rows;
-    for (int level = 0; level < levels; ++level) {
-        rows += folderRow(folders.back(), name);
-        folders.push_back(folders.back() + '/' + name);
+    // Calls `row(folder, rest)` for every row that a walk of `shownTop` (the
+    // top folder as the run names it) writes for the chain, in order: each
+    // folder's row, the two files at the bottom, then on the way back up the
+    // e.txt of every folder. `folder` is the row's folder field, `rest` the
+    // row after it.
+    template <class RowFunction>
+    void forEachRow(const std::string& shownTop, RowFunction&& row) const {
+        std::string deepest = shownTop;
+        for (int level = 0; level < levels_; ++level) deepest += '/' + name_;
+        const std::string folderRest = ',' + name_ + ",Directory" + std::string(9, ',') + "\r\n";
+        const std::string emptyRest = ",e.txt,File" + std::string(9, ',') + "\r\n";
+        const std::string sourceRest = oneLineRow("", "f.c");
+        const auto at = [&](int level) {
+            return std::string_view(deepest).substr(0, shownTop.size() + level * (name_.size() + 1));
+        };
+        for (int level = 0; level < levels_; ++level) row(at(level), std::string_view(folderRest));
+        row(at(levels_), std::string_view(emptyRest));
+        row(at(levels_), std::string_view(sourceRest));
+        for (int level = levels_ - 1; level >= 0; --level) row(at(level), std::string_view(emptyRest));
     }
-    rows += uncountedRow(folders.back(), "e.txt") + oneLineRow(folders.back(), "f.c");
-    for (int level = levels - 1; level >= 0; --level) rows += uncountedRow(folders[level], "e.txt");
-    return rows;
-}
+
+private:
+    // Goes down as far as the chain goes, then removes it bottom up.
+    void remove() const {
+        int fd = ::open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int depth = 0;
+        while (fd >= 0 && depth < levels_) {
+            const int child = ::openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (child < 0) break;
+            ::close(fd);
+            fd = child;
+            ++depth;
+        }
+        if (fd < 0) return;
+        ::unlinkat(fd, "f.c", 0);
+        for (; ::unlinkat(fd, "e.txt", 0), depth > 0; --depth) {
+            const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = parent;
+            if (fd < 0) return;
+            ::unlinkat(fd, name_.c_str(), AT_REMOVEDIR);
+        }
+        ::close(fd);
+    }
+
+    std::string top_;
+    std::string name_;
+    int levels_;
+};
 
 }  // namespace stepcount::testing::rows

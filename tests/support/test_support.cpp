@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,42 @@
 namespace stepcount::testing {
 
 namespace {
+
+// A copy of the program that the user kNobody can run even where the build
+// folder is closed to others (a clone in a private folder): in a folder of
+// its own under the system's temporary folder, made once per test process and
+// removed at its exit.
+struct NobodysProgram {
+    std::string path;
+    std::string problem;   // why that user cannot run it; empty when it can
+};
+
+const NobodysProgram& nobodysProgram() {
+    static TempDir folder;
+    static const NobodysProgram program = [] {
+        NobodysProgram made;
+        std::error_code error;
+        made.path = folder.at("stepcount");
+        std::filesystem::copy_file(STEPCOUNT_BINARY, made.path, error);
+        if (error) {
+            made.problem = "cannot copy the program: " + error.message();
+            return made;
+        }
+        ::chmod(made.path.c_str(), 0755);
+        ::chmod(folder.path().c_str(), 0755);
+        for (std::filesystem::path up = folder.path(); !up.empty(); up = up.parent_path()) {
+            struct stat info {};
+            if (::stat(up.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) {
+                made.problem = "the user " + std::to_string(kNobody) + " cannot reach " + up.string() +
+                               ", the folder of the program's copy";
+                break;
+            }
+            if (up == up.parent_path()) break;
+        }
+        return made;
+    }();
+    return program;
+}
 
 RunOutputs withResultFile(ResultFileWriter& resultFile, const std::vector<WalkObserver*>& extra) {
     RunOutputs outputs{&resultFile};
@@ -39,6 +76,11 @@ RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
                       const std::vector<WalkObserver*>& extra) {
     ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
     return runCountCommand(settings, frontEnd, withResultFile(resultFile, extra));
+}
+
+std::filesystem::path memoryTempFolder() {
+    return ::access("/dev/shm", W_OK) == 0 ? std::filesystem::path("/dev/shm")
+                                            : std::filesystem::temp_directory_path();
 }
 
 TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
@@ -93,14 +135,15 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
     // calls that are safe in a forked child of a threaded process are made.
     const std::string outPath = io_.at("out");
     const std::string errPath = io_.at("err");
-    std::vector<std::string> strings{STEPCOUNT_BINARY};
+    const bool dropRoot = run.asNobody && ::geteuid() == 0;
+    const std::string program = dropRoot ? nobodysProgram().path : STEPCOUNT_BINARY;
+    std::vector<std::string> strings{program};
     strings.insert(strings.end(), run.arguments.begin(), run.arguments.end());
     std::vector<char*> argv;
     for (std::string& s : strings) argv.push_back(s.data());
     argv.push_back(nullptr);
     char zone[] = "TZ=UTC";
     char* environment[] = {zone, nullptr};
-    const bool dropRoot = run.asNobody && ::geteuid() == 0;
     if (run.asNobody) {
         // The program must be able to create its output files there.
         ::chmod(io_.path().c_str(), 0777);
@@ -136,7 +179,7 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
     if (dropRoot && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
         ::_exit(127);
     }
-    ::execve(STEPCOUNT_BINARY, argv.data(), environment);
+    ::execve(program.c_str(), argv.data(), environment);
     ::_exit(127);
 }
 
@@ -179,19 +222,24 @@ Ran StartedProgram::wait(int timeoutSeconds) {
 
 Ran runStepcount(const ProgramRun& run) { return StartedProgram(run).wait(); }
 
+std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().problem : ""; }
+
 Counts countsOf(const CountResult& r) {
-    return {r.ulReadLines, r.ulCommentLines, r.ulBlankLines, r.ulRealSteps, r.ulTotalSteps};
+    return {double(r.ulReadLines), double(r.ulCommentLines), double(r.ulBlankLines),
+            double(r.ulRealSteps), double(r.ulTotalSteps), r.dCommentRate};
 }
 
 Counts countsOf(const VBCountResult& r) {
-    return {r.iFileType,   r.ulReadLines,  r.ulCommentLines, r.ulBlankLines,
-            r.ulRealSteps, r.ulTotalSteps, r.ulPropertySteps};
+    return {double(r.iFileType),     double(r.ulReadLines),  double(r.ulCommentLines),
+            double(r.ulBlankLines),  double(r.ulRealSteps),  double(r.ulTotalSteps),
+            double(r.ulPropertySteps), r.dCommentRate};
 }
 
 Counts countsOf(const COBOLCountResult& r) {
-    return {r.ulReadLines,     r.ulCommentLines, r.ulDebugLines,   r.ulBlankLines,
-            r.ulRealSteps,     r.ulTotalSteps,   r.ulIdentDivLines, r.ulEnvDivLines,
-            r.ulDataDivLines, r.ulProcDivLines};
+    return {double(r.ulReadLines),     double(r.ulCommentLines), double(r.ulDebugLines),
+            double(r.ulBlankLines),    double(r.ulRealSteps),    double(r.ulTotalSteps),
+            double(r.ulIdentDivLines), double(r.ulEnvDivLines),  double(r.ulDataDivLines),
+            double(r.ulProcDivLines),  r.dCommentRate};
 }
 
 }  // namespace stepcount::testing
