@@ -128,6 +128,22 @@ TEST_F(DiffPairingTest, LinksAndFifos) {
                            cannotOpen("NEW/was-file.c", ENOENT));
 }
 
+// A folder that leads back up the walk in OLD only has no content there, as
+// in a count of OLD: what NEW holds in it is new.
+TEST_F(DiffPairingTest, FolderThatLeadsBackUpOnOneSideOnly) {
+    dir.mkdir("OLD/sub");
+    ASSERT_EQ(::symlink("..", dir.at("OLD/sub/up").c_str()), 0);
+    writeNew("sub/up/x.c", "x;\n");
+    writeBoth("sub/z.c", "z;\n");
+    const Ran ran = compare();
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(written(),
+              newTable(folderRow(".", "sub") + folderRow("./sub", "up") +
+                           fileRow("./sub/up", "x.c", "新規", "C", "0,1,1,0,0,0,1,0,0,0,0") +
+                           fileRow("./sub", "z.c", "変更なし", "C", kOneStep),
+                       "1,2,1,0,0,1,1,0,0,0,0"));
+}
+
 // Root reads everything, so the program runs as nobody when the test runs as
 // root. A file that cannot be read on one side has its language and no
 // counts; a folder that cannot be read on one side has its row and, as in a

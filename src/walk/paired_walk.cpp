@@ -226,7 +226,9 @@ void PairedWalk::endVisit() {
 }
 
 // A folder on one side or both: its row, then, when every side holding it
-// opens and none of them leads back up the walk, its content.
+// opens, its content. A side that leads back up its walk (a link to an
+// ancestor) has no content here, as in a count: the other side's content is
+// walked alone.
 void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
     Row row;
     row.kind = Row::Kind::FolderPair;
@@ -248,9 +250,12 @@ void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
         }
         sides[side] = FolderNode::child(visit.sides[side], entry.names[side]);
         identifyFolder(fds[side].get(), sides[side]->identity);
-        if (onWalkPath_[side].count(sides[side]->identity) != 0) descend = false;
+        if (onWalkPath_[side].count(sides[side]->identity) != 0) {
+            sides[side].reset();
+            fds[side].reset();
+        }
     }
-    if (!descend) return;
+    if (!descend || (!sides[kOld] && !sides[kNew])) return;
     // `visit` may not be used after this.
     startVisit(FolderNode::child(visit.shown, entry.shownName()), std::move(sides), std::move(fds));
 }
