@@ -93,8 +93,8 @@ TEST_F(DiffPairingTest, FilesThatBecameFoldersAndFoldersOnOneSide) {
 
 // As a count meets them: a link to a file is compared through it, a link to
 // a folder is a folder, a link back to an ancestor is a folder not entered,
-// a dangling link cannot be read (and is named), a FIFO is never opened
-// (and cannot be read).
+// a dangling link cannot be read (and is named), a FIFO or a device is
+// never opened (and cannot be read).
 TEST_F(DiffPairingTest, LinksAndFifos) {
     dir.write("outside/old.c", "x;\ny;\n");
     dir.write("outside/new.c", "x;\nz;\n");
@@ -112,6 +112,8 @@ TEST_F(DiffPairingTest, LinksAndFifos) {
     writeNew("was-fifo.c", "x;\n");
     writeOld("was-file.c", "x;\n");
     ASSERT_EQ(::symlink("nowhere.c", dir.at("NEW/was-file.c").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.at("OLD/zero.c").c_str()), 0);
+    writeNew("zero.c", "x;\n");
 
     const Ran ran = compare();
     EXPECT_EQ(ran.status, 0);
@@ -122,7 +124,8 @@ TEST_F(DiffPairingTest, LinksAndFifos) {
                            fileRow(".", "link.c", "変更", "C", "2,2,0,1,0,1,1,0,0,0,0") +
                            folderRow(".", "sub") + folderRow("./sub", "up") +
                            fileRow(".", "was-fifo.c", "読込失敗", "C") +
-                           fileRow(".", "was-file.c", "読込失敗", "C"),
+                           fileRow(".", "was-file.c", "読込失敗", "C") +
+                           fileRow(".", "zero.c", "読込失敗", "C"),
                        "3,3,0,1,0,2,1,0,0,0,0"));
     EXPECT_EQ(ran.err, cannotOpen("OLD/dangling.c", ENOENT) + cannotOpen("NEW/dangling.c", ENOENT) +
                            cannotOpen("NEW/was-file.c", ENOENT));
