@@ -106,7 +106,17 @@ TEST_F(DiffCommandTest, CalcProjectInCp932ByDefault) {
     const Ran ran = runStepcount({"-l", "c", "--diff", "OLD", "NEW"}, dir.path().string());
     EXPECT_EQ(ran.status, 0);
     EXPECT_EQ(ran.out, kDone + kCalcSummary);
-    // PLACEHOLDER
+    EXPECT_EQ(readFile(dir.at("DiffResult.csv")),
+              "\x83t\x83H\x83\x8B\x83_\x96\xBC,\x83t\x83@\x83" "C\x83\x8B\x96\xBC,\x83t\x83@\x83" "C"
+              "\x83\x8B\x81^\x83" "f\x83" "B\x83\x8C\x83N\x83g\x83\x8A,\x8F\xF3\x91\xD4,\x8C\xBE\x8C"
+              "\xEA,\x8B\x8C\x8E\xC0\x83X\x83" "e\x83" "b\x83v\x90\x94,\x90V\x8E\xC0\x83X\x83" "e\x83"
+              "b\x83v\x90\x94,\x92\xC7\x89\xC1\x83X\x83" "e\x83" "b\x83v\x90\x94,\x95\xCF\x8DX\x83X"
+              "\x83" "e\x83" "b\x83v\x90\x94,\x8D\xED\x8F\x9C\x83X\x83" "e\x83" "b\x83v\x90\x94,\x95"
+              "\xCF\x8DX\x82\xC8\x82\xB5\x83X\x83" "e\x83" "b\x83v\x90\x94,\x92\xC7\x89\xC1\x95\xCF"
+              "\x8DX\x83X\x83" "e\x83" "b\x83v\x90\x94,\x8B\x8C\x83R\x83\x81\x83\x93\x83g\x8Ds\x90"
+              "\x94,\x90V\x83R\x83\x81\x83\x93\x83g\x8Ds\x90\x94,\x8B\x8C\x8B\xF3\x8Ds\x90\x94,\x90V"
+              "\x8B\xF3\x8Ds\x90\x94,\x94\xF5\x8Dl\r\n" +
+                  calcRows("\x95\xCF\x8DX", "\x8D\xED\x8F\x9C", "\x90V\x8BK", "\x8D\x87\x8Cv"));
 }
 
 TEST_F(DiffCommandTest, AFolderComparedWithItselfIsUnchangedThroughout) {
@@ -242,10 +252,8 @@ TEST_F(DiffCommandTest, InterruptWhileALargeFileIsCompared) {
     ASSERT_FALSE(ran.timedOut) << "the run did not stop";
     EXPECT_EQ(ran.status, 130);
     EXPECT_EQ(ran.out, "");
-    EXPECT_EQ(ran.err,
-              "stepcount: stopped by SIGINT; the result file holds the rows written "
-              "before the stop: " +
-                  result + "\n");
+    EXPECT_EQ(ran.err, "stepcount: stopped by SIGINT; the result file holds the rows written "
+                       "before the stop: " + result + "\n");
     EXPECT_TRUE(written() == rows) << written().size() << " bytes instead of " << rows.size();
 }
 
@@ -266,8 +274,9 @@ TEST_F(DiffCommandTest, TenThousandLevelsDeepOnBothSides) {
     }
     rows += fileRow(folders.back(), "e.txt", "対象外", "") +
             fileRow(folders.back(), "f.c", "変更なし", "C", "1,1,0,0,0,1,0,0,0,0,0");
-    for (int level = kLevels - 1; level >= 0; --level)
+    for (int level = kLevels - 1; level >= 0; --level) {
         rows += fileRow(folders[level], "e.txt", "対象外", "");
+    }
     const std::string expected = newTable(rows, "1,1,0,0,0,1,0,0,0,0,0");
     const std::string comparison = written();
     EXPECT_EQ(comparison.size(), expected.size());

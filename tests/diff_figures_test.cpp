@@ -53,7 +53,7 @@ TEST_F(DiffFiguresTest, WhatChangesAStepAndWhatDoesNot) {
         {"i-ascii-utf8.c", "int a;\n", "int a;\n// 日\n", "変更なし,C,1,1,0,0,0,1,0,0,1,0,0,"},
         {"j-case.c", "INT X;\nint y;\n", "int x;\nint y;\n", "変更,C,2,2,0,1,0,1,1,0,0,0,0,",
          same2},
-        // Shift_JIS "ア" and "チ": their second bytes are "A" and "a".
+        // Shift_JIS "ア" and "チ": second bytes "A" and "a", which --ignore-case keeps.
         {"k-kana.c", "s = \"\x83\x41\";\n", "s = \"\x83\x61\";\n", "変更,C,1,1,0,1,0,0,1,0,0,0,0,"},
     };
     std::string rows, rowsIgnoringCase;
@@ -70,7 +70,8 @@ TEST_F(DiffFiguresTest, WhatChangesAStepAndWhatDoesNot) {
                              kHeader + rowsIgnoringCase + totalRow("19,18,0,3,1,15,3,2,5,1,0"));
 }
 
-// Renumbering a COBOL program (columns 1-6 and 73-80) changes no step.
+// Renumbering a COBOL program (columns 1-6 and 73-80) and changing a comment
+// change no step; the changed DISPLAY does.
 TEST_F(DiffFiguresTest, CobolStepsAreTheirProgramColumns) {
     writeOld("p.cob",
              "000100 IDENTIFICATION DIVISION.                                         PROG0001\n"
