@@ -223,7 +223,9 @@ void PairedWalk::endVisit() {
 }
 
 // A folder on one side or both: its row, then, when every side holding it
-// opens and none of them leads back up the walk, its content.
+// opens, its content. A side that leads back up its walk (a link to an
+// ancestor) has no content here, as in a count: the other side's content is
+// walked alone.
 void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
     Row row;
     row.kind = Row::Kind::FolderPair;
@@ -246,11 +248,11 @@ void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
             addFailure(visit.sides[side], entry.names[side], errno);
             descend = false;
         } else if (loops) {
-            descend = false;
+            folders[side].reset();
         }
     }
     addNotice(visit.shown, entry);
-    if (!descend) return;
+    if (!descend || (!folders[kOld] && !folders[kNew])) return;
     // `visit` may not be used after this.
     startVisit(FolderNode::child(visit.shown, entry.shownName()), std::move(folders));
 }

@@ -14,7 +14,8 @@
 // threads (CounterSet::compare). Links, FIFOs, loops, unreadable folders and
 // deep trees are met as the count's walk meets them; a folder that cannot be
 // read in either version is told to onFolderFailure and its content is left
-// out.
+// out; a folder that leads back up the walk in one version has no content
+// there, and its content in the other version is walked alone.
 #pragma once
 
 #include <functional>

@@ -1,0 +1,97 @@
+// The expected bytes of comparison result files (headers, folder, file and
+// total rows), and a pair of trees OLD and NEW to compare with the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace stepcount::testing::diffrows {
+
+inline const std::string kByteOrderMark = "\xEF\xBB\xBF";
+inline const std::string kHeader =
+    "フォルダ名,ファイル名,ファイル／ディレクトリ,状態,言語,旧実ステップ数,新実ステップ数,"
+    "追加ステップ数,変更ステップ数,削除ステップ数,変更なしステップ数,追加変更ステップ数,"
+    "旧コメント行数,新コメント行数,旧空行数,新空行数,備考\r\n";
+inline const std::string kDone = "差分計数完了しました。\n";
+// The eleven count columns of a row without counts.
+inline const std::string kNoCounts(10, ',');
+
+inline std::string folderRow(const std::string& folder, const std::string& name,
+                             const std::string& status = "") {
+    return folder + ',' + name + ",Directory," + status + ",," + kNoCounts + ",\r\n";
+}
+// `counts`: the eleven count columns, "14,14,1,2,1,11,3,1,2,0,0".
+inline std::string fileRow(const std::string& folder, const std::string& name,
+                           const std::string& status, const std::string& language,
+                           const std::string& counts = kNoCounts, const std::string& notes = "") {
+    return folder + ',' + name + ",File," + status + ',' + language + ',' + counts + ',' + notes +
+           "\r\n";
+}
+inline std::string totalRow(const std::string& counts) {
+    return ",合計,Total,,," + counts + ",\r\n";
+}
+
+// The first table of a new UTF-8 result file: its header, rows and total.
+inline std::string newTable(const std::string& rows, const std::string& total) {
+    return kByteOrderMark + kHeader + rows + totalRow(total);
+}
+
+// A name made of a prefix, a number and a suffix ("f1000.c").
+inline std::string numbered(const std::string& prefix, int number, const std::string& suffix) {
+    std::string name = prefix;
+    name += std::to_string(number);
+    name += suffix;
+    return name;
+}
+
+// A file's or a row's fields split at commas (names without quoting).
+inline std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos;
+         start = at + separator.size()) {
+        parts.push_back(text.substr(start, at - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// Two versions of a tree, OLD and NEW, in a temporary folder, compared by the
+// program into r.csv there (UTF-8 unless the arguments choose otherwise).
+class TreePair : public ::testing::Test {
+protected:
+    void writeOld(const std::string& relative, const std::string& bytes) const {
+        dir.write("OLD/" + relative, bytes);
+    }
+    void writeNew(const std::string& relative, const std::string& bytes) const {
+        dir.write("NEW/" + relative, bytes);
+    }
+    void writeBoth(const std::string& relative, const std::string& bytes) const {
+        writeOld(relative, bytes);
+        writeNew(relative, bytes);
+    }
+
+    // `stepcount -l c --encoding utf-8 -o r.csv --diff OLD NEW`, run in the
+    // folder; `options` replace "-l c".
+    Ran compare(std::vector<std::string> options = {"-l", "c"}, bool asNobody = false) const {
+        ProgramRun run{std::move(options), dir.path().string()};
+        for (const char* argument :
+             {"--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "NEW"}) {
+            run.arguments.emplace_back(argument);
+        }
+        run.asNobody = asNobody;
+        return runStepcount(run);
+    }
+    std::string written() const { return readFile(result); }
+
+    TempDir dir;
+    const std::string oldRoot = dir.mkdir("OLD");
+    const std::string newRoot = dir.mkdir("NEW");
+    const std::string result = dir.at("r.csv");
+};
+
+}  // namespace stepcount::testing::diffrows
