@@ -257,12 +257,12 @@ TEST_F(DiffCommandTest, InterruptWhileALargeFileIsCompared) {
     EXPECT_TRUE(written() == rows) << written().size() << " bytes instead of " << rows.size();
 }
 
-// Ten thousand nested folders on both sides (see rows::buildChain), the
+// Ten thousand nested folders on both sides (see rows::FolderChain), the
 // bottom file's path far beyond the system's path limit.
 TEST_F(DiffCommandTest, TenThousandLevelsDeepOnBothSides) {
     constexpr int kLevels = 10000;
-    testing::rows::buildChain(oldRoot, "d", kLevels);
-    testing::rows::buildChain(newRoot, "d", kLevels);
+    const testing::rows::FolderChain oldChain(oldRoot, "d", kLevels);
+    const testing::rows::FolderChain newChain(newRoot, "d", kLevels);
     const Ran ran = compare({"-q", "-l", "c"});
     EXPECT_EQ(ran.status, 0) << ran.err;
     EXPECT_EQ(ran.err, "");

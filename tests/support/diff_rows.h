@@ -88,7 +88,8 @@ protected:
     }
     std::string written() const { return readFile(result); }
 
-    TempDir dir;
+    // In memory where it can be: deep trees are made and removed quickly.
+    TempDir dir{testing::memoryTempFolder()};
     const std::string oldRoot = dir.mkdir("OLD");
     const std::string newRoot = dir.mkdir("NEW");
     const std::string result = dir.at("r.csv");
