@@ -149,8 +149,9 @@ TEST_F(DiffPairingTest, FolderThatLeadsBackUpOnOneSideOnly) {
 
 // Root reads everything, so the program runs as nobody when the test runs as
 // root. A file that cannot be read on one side has its language and no
-// counts; a folder that cannot be read on one side has its row and, as in a
-// count, no content. Each is named and the run goes on.
+// counts; a folder that cannot be read on one side has its row, and what
+// the other side holds in it is listed unread. Each failure is named and the
+// run goes on.
 TEST_F(DiffPairingTest, FileAndFolderUnreadableOnOneSide) {
     writeBoth("locked/a.c", "x;\n");
     writeBoth("s.c", "x;\n");
@@ -163,7 +164,10 @@ TEST_F(DiffPairingTest, FileAndFolderUnreadableOnOneSide) {
     }
     const Ran ran = compare({"-l", "c"}, true);
     EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(written(), newTable(folderRow(".", "locked") + fileRow(".", "s.c", "読込失敗", "C") +
+    // What the readable version holds in the folder the other cannot read
+    // is listed, its files unread (no figures, no message of their own).
+    EXPECT_EQ(written(), newTable(folderRow(".", "locked") + fileRow("./locked", "a.c", "読込失敗", "C") +
+                                      fileRow(".", "s.c", "読込失敗", "C") +
                                       fileRow(".", "z.c", "変更なし", "C", kOneStep),
                                   kOneStep));
     EXPECT_EQ(ran.err, "Cannot read folder \"OLD/locked\": Permission denied\n" +

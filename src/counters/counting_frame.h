@@ -22,6 +22,7 @@
 #include <string_view>
 #include <utility>
 
+#include "counters/classified_lines.h"
 #include "counters/count_result.h"
 #include "counters/line_class.h"
 #include "platform/ascii.h"
@@ -234,6 +235,16 @@ public:
         });
     }
 
+    // The lines of a file of the kind `fileKind`, one at a time, read with
+    // the thread's reader `readerSlot`; failures are shown as the count's
+    // error dialog (see ClassifiedLines).
+    std::unique_ptr<ClassifiedLines> openLines(const FileLocation& file, int fileKind,
+                                               unsigned readerSlot) {
+        auto lines = std::make_unique<Lines>(*display_, LineReader::forThisThread(readerSlot));
+        lines->open(file, fileKind);
+        return lines;
+    }
+
     // The type check: 0 when `path` names a file of the language, -1 when
     // not, -10 after a caught failure. Records nothing.
     int fiChkType(const std::string& path) {
@@ -264,6 +275,51 @@ public:
     }
 
 private:
+    class Lines final : public ClassifiedLines {
+    public:
+        Lines(MessageDisplay& display, LineReader* reader) : display_(display), reader_(reader) {}
+        ~Lines() override {
+            if (reader_ != nullptr) reader_->close();
+        }
+
+        void open(const FileLocation& file, int fileKind) {
+            guard([&] {
+                if (reader_ == nullptr) return false;
+                reader_->open(file);
+                rules_.start(fileKind);
+                return true;
+            });
+        }
+
+        bool next(LineVerdict& verdict, LineBytesSink& whole) override {
+            return guard([&] {
+                std::string_view window;
+                if (!reader_->next(window, whole)) return false;
+                verdict = rules_.classify(window);
+                return true;
+            });
+        }
+
+        bool failed() const override { return failed_; }
+
+    private:
+        // Runs `step` unless the file failed already; a failure is shown as
+        // the count's error dialog.
+        template <class Step>
+        bool guard(Step&& step) {
+            if (failed_) return false;
+            const int status = runGuarded(display_, Language::kFailureSites.excCalc,
+                                          [&] { return step() ? kCounted : kNotOfLanguage; });
+            if (status == kFailureShown || reader_ == nullptr) failed_ = true;
+            return status == kCounted;
+        }
+
+        MessageDisplay& display_;
+        LineReader* reader_;
+        Rules rules_ = makeRules();
+        bool failed_ = false;
+    };
+
     void resetRecord() {
         record_ = Record{};
         facts_ = FileFacts{};

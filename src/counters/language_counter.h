@@ -3,8 +3,10 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <string>
 
+#include "counters/classified_lines.h"
 #include "counters/count_result.h"
 #include "counters/line_class.h"
 #include "platform/line_reader.h"
@@ -43,6 +45,12 @@ public:
     // error dialog and gives kFailureShown.
     virtual int readLines(const FileLocation& file, int fileKind, LineBytesSink& whole,
                           LineVerdictSink& verdicts) = 0;
+
+    // The lines of a file whose type check gave `fileKind`, read with the
+    // calling thread's reader `readerSlot` (so that two files can be read
+    // in turns).
+    virtual std::unique_ptr<ClassifiedLines> openLines(const FileLocation& file, int fileKind,
+                                                       unsigned readerSlot) = 0;
 };
 
 // The LanguageCounter of one counter class.
@@ -74,6 +82,11 @@ public:
                   LineVerdictSink& verdicts) override {
         return counter_.readLines(file, fileKind, whole,
                                   [&verdicts](LineVerdict verdict) { verdicts.lineClassified(verdict); });
+    }
+
+    std::unique_ptr<ClassifiedLines> openLines(const FileLocation& file, int fileKind,
+                                               unsigned readerSlot) override {
+        return counter_.openLines(file, fileKind, readerSlot);
     }
 
 private:

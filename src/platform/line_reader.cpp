@@ -19,8 +19,10 @@ std::unique_ptr<LineReader> LineReader::create() {
     return std::unique_ptr<LineReader>(new (std::nothrow) LineReader());
 }
 
-LineReader* LineReader::forThisThread() {
-    thread_local const std::unique_ptr<LineReader> reader = create();
+LineReader* LineReader::forThisThread(unsigned slot) {
+    thread_local std::unique_ptr<LineReader> readers[kThreadReaders];
+    std::unique_ptr<LineReader>& reader = readers[slot % kThreadReaders];
+    if (!reader) reader = create();
     return reader.get();
 }
 

@@ -40,9 +40,11 @@ public:
     // A reader with its buffers, or nullptr when they cannot be allocated.
     static std::unique_ptr<LineReader> create();
 
-    // The calling thread's own reader, created at its first use and reused
-    // for every file the thread reads; nullptr when it cannot be allocated.
-    static LineReader* forThisThread();
+    // The calling thread's own readers (kThreadReaders of them, for reading
+    // as many files at once), each created at its first use and reused for
+    // every file the thread reads; nullptr when it cannot be allocated.
+    static constexpr unsigned kThreadReaders = 2;
+    static LineReader* forThisThread(unsigned slot = 0);
 
     // Opens a file (see openRegularFileForReading), closing the one before;
     // throws Exception naming the file when it cannot be opened.

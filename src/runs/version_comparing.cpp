@@ -31,7 +31,6 @@ VersionComparers::VersionReader::VersionReader(bool ignoreCase)
 void VersionComparers::VersionReader::start(StepText stepText) {
     builder_ = stepText == StepText::ProgramColumns ? &programColumns_ : &wholeLine_;
     lines = LineFigures{};
-    stepsLeftOut = 0;
     keys.clear();
     survey.clear();
     firstLine_ = true;
@@ -68,11 +67,7 @@ void VersionComparers::VersionReader::lineClassified(LineVerdict verdict) {
         case LineClass::Blank: ++lines.blank; break;
         case LineClass::Code:
             ++lines.steps;
-            if (keys.size() < kMaxAlignedSteps) {
-                keys.add(pieces_ <= 1 ? builder_->keyOf(firstPiece_) : builder_->finish());
-            } else {
-                ++stepsLeftOut;
-            }
+            keys.add(pieces_ <= 1 ? builder_->keyOf(firstPiece_) : builder_->finish());
             break;
         default: break;   // property definitions, debugging and continuation lines
     }
@@ -82,79 +77,111 @@ VersionComparers::VersionComparers(const LanguageSet& languages, bool ignoreCase
                                    MessageDisplay& display)
     : counters_(languages, display), readers_{VersionReader(ignoreCase), VersionReader(ignoreCase)} {}
 
-bool VersionComparers::read(const FileSide& side, LanguageId language, int fileKind,
-                            VersionReader& reader) {
-    reader.start(languageOf(language).stepText);
-    // A FIFO, socket or device is never opened.
-    if (side.special) return false;
-    return counters_.counterOf(language).readLines(*side.location, fileKind, reader, reader) ==
-           kCounted;
+// Most files of a release are unchanged or changed in a few places: the
+// steps the two windows begin and end with alike are matched before
+// anything is numbered.
+diff::AlignmentResult VersionComparers::align(std::span<const diff::StepKey> oldKeys,
+                                              std::span<const diff::StepKey> newKeys) {
+    std::size_t same = 0;
+    while (same < oldKeys.size() && same < newKeys.size() && oldKeys[same] == newKeys[same]) ++same;
+    std::size_t sameEnd = 0;
+    while (sameEnd < oldKeys.size() - same && sameEnd < newKeys.size() - same &&
+           oldKeys[oldKeys.size() - 1 - sameEnd] == newKeys[newKeys.size() - 1 - sameEnd]) {
+        ++sameEnd;
+    }
+    interner_.clear();
+    const std::span<const diff::StepKey> keys[2] = {oldKeys, newKeys};
+    for (const int side : {kOld, kNew}) {
+        ids_[side].clear();
+        interner_.internAll(keys[side].subspan(same, keys[side].size() - same - sameEnd), ids_[side]);
+    }
+    diff::AlignmentResult aligned = aligner_.align(ids_[kOld], ids_[kNew]);
+    aligned.figures.unchanged += same + sameEnd;
+    return aligned;
 }
 
 ComparedFile VersionComparers::compare(const FileSide& oldSide, const FileSide& newSide) {
     ComparedFile compared;
     const FileSide* sides[2] = {&oldSide, &newSide};
-    const FileSide& named = newSide.present() ? newSide : oldSide;
+    const FileSide& named = newSide.location != nullptr ? newSide : oldSide;
     int fileKind = 0;
-    compared.language = counters_.ChkMultiLangType(named.location->path, fileKind);
+    compared.language =
+        named.location == nullptr ? LanguageId::None
+                                  : counters_.ChkMultiLangType(named.location->path, fileKind);
     if (compared.language == LanguageId::None) {
         compared.status = PairStatus::NotCounted;
         return compared;
     }
+    // Each present version opened; one that is a FIFO or the like, or lies
+    // in a folder that could not be read, or cannot be opened, leaves the
+    // file unread.
+    LanguageCounter& counter = counters_.counterOf(compared.language);
+    std::unique_ptr<ClassifiedLines> lines[2];
     bool readable = true;
     for (const int side : {kOld, kNew}) {
-        if (sides[side]->present() && !read(*sides[side], compared.language, fileKind, readers_[side])) {
+        const FileSide& version = *sides[side];
+        if (!version.present()) continue;
+        readers_[side].start(languageOf(compared.language).stepText);
+        if (version.special || version.lost) {
             readable = false;
+            continue;
         }
+        lines[side] = counter.openLines(*version.location, fileKind, static_cast<unsigned>(side));
+        if (lines[side]->failed()) readable = false;
     }
     if (!readable) {
         compared.status = PairStatus::Unreadable;
         return compared;
     }
 
-    std::span<const diff::StepKey> keys[2];
-    bool approximate = false;
-    for (const int side : {kOld, kNew}) {
-        if (!sides[side]->present()) continue;
-        VersionReader& reader = readers_[side];
-        keys[side] = reader.keys.resolve(reader.survey.isValidUtf8());
-        if (reader.stepsLeftOut > 0) approximate = true;
+    // Window by window: as many steps of each version as a window holds.
+    bool ended[2] = {!lines[kOld], !lines[kNew]};
+    bool windowed = false;
+    LineVerdict verdict{LineClass::Blank};
+    for (;;) {
+        for (const int side : {kOld, kNew}) {
+            VersionReader& reader = readers_[side];
+            reader.keys.clear();
+            while (!ended[side] && reader.keys.size() < kWindowSteps) {
+                if (!lines[side]->next(verdict, reader)) {
+                    ended[side] = true;
+                    break;
+                }
+                reader.lineClassified(verdict);
+            }
+            if (lines[side] && lines[side]->failed()) readable = false;
+        }
+        if (!readable) break;
+        const bool last = ended[kOld] && ended[kNew];
+        windowed = windowed || !last;
+        const diff::AlignmentResult aligned = align(
+            readers_[kOld].keys.resolve(readers_[kOld].survey.isValidUtf8()),
+            readers_[kNew].keys.resolve(readers_[kNew].survey.isValidUtf8()));
+        compared.changes.added += aligned.figures.added;
+        compared.changes.changed += aligned.figures.changed;
+        compared.changes.deleted += aligned.figures.deleted;
+        compared.changes.unchanged += aligned.figures.unchanged;
+        compared.approximate = compared.approximate || aligned.approximate;
+        if (last) break;
     }
-    // Most files of a release are unchanged or changed in a few places: the
-    // steps they begin and end with alike are matched before anything is
-    // numbered.
-    std::size_t same = 0;
-    while (same < keys[kOld].size() && same < keys[kNew].size() && keys[kOld][same] == keys[kNew][same]) {
-        ++same;
+    lines[kOld].reset();
+    lines[kNew].reset();
+    if (!readable) {
+        const LanguageId language = compared.language;
+        compared = ComparedFile{};
+        compared.status = PairStatus::Unreadable;
+        compared.language = language;
+        return compared;
     }
-    std::size_t sameEnd = 0;
-    while (sameEnd < keys[kOld].size() - same && sameEnd < keys[kNew].size() - same &&
-           keys[kOld][keys[kOld].size() - 1 - sameEnd] == keys[kNew][keys[kNew].size() - 1 - sameEnd]) {
-        ++sameEnd;
-    }
-    interner_.clear();
-    for (const int side : {kOld, kNew}) {
-        ids_[side].clear();
-        const std::span<const diff::StepKey> middle =
-            keys[side].subspan(std::min(same, keys[side].size()),
-                               keys[side].size() - std::min(keys[side].size(), same + sameEnd));
-        interner_.internAll(middle, ids_[side]);
-    }
-    const diff::AlignmentResult aligned = aligner_.align(ids_[kOld], ids_[kNew]);
-    compared.changes = aligned.figures;
-    compared.changes.unchanged += same + sameEnd;
-    // Steps left out of the alignment are unmatched: as many changed as
-    // both versions left out, the rest added or deleted.
-    const std::uint64_t leftOld = readers_[kOld].stepsLeftOut;
-    const std::uint64_t leftNew = readers_[kNew].stepsLeftOut;
-    const std::uint64_t bothLeft = std::min(leftOld, leftNew);
-    compared.changes.changed += bothLeft;
-    compared.changes.deleted += leftOld - bothLeft;
-    compared.changes.added += leftNew - bothLeft;
-    compared.approximate = aligned.approximate || approximate;
-
     if (oldSide.present()) compared.oldLines = readers_[kOld].lines;
     if (newSide.present()) compared.newLines = readers_[kNew].lines;
+    // Windows aligned one by one match no more than the best alignment;
+    // when every step of the shorter version matched, nothing could match
+    // more.
+    if (windowed && compared.changes.unchanged <
+                        std::min(compared.oldLines.steps, compared.newLines.steps)) {
+        compared.approximate = true;
+    }
     if (!oldSide.present()) {
         compared.status = PairStatus::Added;
     } else if (!newSide.present()) {

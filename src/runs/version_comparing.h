@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "counters/languages.h"
@@ -34,10 +35,12 @@ private:
 // The comparers of one counting thread.
 class VersionComparers : public CounterSet {
 public:
-    // Steps of a version beyond this many are not aligned, so that memory
-    // stays bounded whatever the size of a file; they count as unmatched and
-    // the comparison is marked approximate.
-    static constexpr std::size_t kMaxAlignedSteps = 1'000'000;
+    // The steps of two versions are aligned this many of each at a time, so
+    // that memory stays bounded whatever the size of a file. Files of up to
+    // this many steps are aligned whole; larger ones window by window in
+    // step, and the comparison is marked approximate unless every step of
+    // the shorter version was matched.
+    static constexpr std::size_t kWindowSteps = 250'000;
 
     VersionComparers(const LanguageSet& languages, bool ignoreCase, MessageDisplay& display);
 
@@ -47,17 +50,16 @@ public:
 private:
     // Reads one version: counts its lines by class, keys its real steps and
     // surveys its encoding.
-    class VersionReader : public LineBytesSink, public LineVerdictSink {
+    class VersionReader : public LineBytesSink {
     public:
         explicit VersionReader(bool ignoreCase);
         void start(StepText stepText);
         void lineStarts() override;
         void lineBytes(std::string_view piece) override;
-        void lineClassified(LineVerdict verdict) override;
+        void lineClassified(LineVerdict verdict);
 
         LineFigures lines;
-        std::uint64_t stepsLeftOut = 0;   // beyond kMaxAlignedSteps
-        diff::FileStepKeys keys;
+        diff::FileStepKeys keys;   // of the window being read
         diff::EncodingSurvey survey;
 
     private:
@@ -72,8 +74,9 @@ private:
         std::size_t pieces_ = 0;
     };
 
-    // Reads a version of a file of `language`; false when it cannot be read.
-    bool read(const FileSide& side, LanguageId language, int fileKind, VersionReader& reader);
+    // Aligns a window of steps of each version.
+    diff::AlignmentResult align(std::span<const diff::StepKey> oldKeys,
+                                std::span<const diff::StepKey> newKeys);
 
     LanguageCounters counters_;
     std::array<VersionReader, 2> readers_;

@@ -24,7 +24,10 @@ struct CountedFile {
 struct FileSide {
     const FileLocation* location = nullptr;
     bool special = false;
-    bool present() const { return location != nullptr; }
+    // In a folder of that version that could not be read (its failure was
+    // told): the file is there but cannot be read.
+    bool lost = false;
+    bool present() const { return location != nullptr || lost; }
 };
 
 // The counters of one counting thread. A set counts one file at a time.

@@ -52,6 +52,9 @@ struct PairedEntry {
 struct PairVisit {
     FolderRef shown;
     std::array<FolderRef, 2> sides;
+    // A version whose folder is there but could not be read: what the other
+    // version holds is listed, its files unread.
+    std::array<bool, 2> lost{};
     std::vector<PairedEntry> entries;
     std::size_t next = 0;
 };
@@ -138,7 +141,7 @@ private:
     void add(Row&& row);
     void addFailure(const FolderRef& folder, std::string name, int failure);
     void addNotice(const FolderRef& shown, const PairedEntry& entry);
-    bool startVisit(FolderRef shown, std::array<FolderRef, 2> folders);
+    bool startVisit(FolderRef shown, std::array<FolderRef, 2> folders, std::array<bool, 2> lost);
     void endVisit();
     void walkFolder(PairVisit& visit, const PairedEntry& entry);
     void addFile(PairVisit& visit, const PairedEntry& entry);
@@ -185,16 +188,21 @@ void PairedWalk::addNotice(const FolderRef& shown, const PairedEntry& entry) {
 }
 
 // Starts the visit of a folder pair opened on the sides it has: lists them
-// and pairs their entries. False when a side cannot be listed (its failure is
-// told; the folder's content is left out).
-bool PairedWalk::startVisit(FolderRef shown, std::array<FolderRef, 2> folders) {
+// and pairs their entries. A side that cannot be listed has its failure told
+// and is lost here: the other side's content is listed, its files unread.
+// False when no side is left.
+bool PairedWalk::startVisit(FolderRef shown, std::array<FolderRef, 2> folders,
+                            std::array<bool, 2> lost) {
     std::array<std::vector<ListedEntry>, 2> listings;
     for (const int side : {kOld, kNew}) {
         if (folders[side] && !sides_[side]->list(*folders[side], listings[side])) {
             addFailure(folders[side], {}, errno);
-            return false;
+            folders[side].reset();
+            listings[side].clear();
+            lost[side] = true;
         }
     }
+    if (!folders[kOld] && !folders[kNew]) return false;
     if (walkPath_.size() >= DescriptorWindow::kOpenFolders) {
         const PairVisit& leaving = walkPath_[walkPath_.size() - DescriptorWindow::kOpenFolders];
         for (const int side : {kOld, kNew}) {
@@ -207,6 +215,7 @@ bool PairedWalk::startVisit(FolderRef shown, std::array<FolderRef, 2> folders) {
         if (folders[side]) sides_[side]->entered(folders[side]);
     }
     visit.sides = std::move(folders);
+    visit.lost = lost;
     visit.entries = pairEntries(listings);
     walkPath_.push_back(std::move(visit));
     return true;
@@ -231,10 +240,11 @@ void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
     row.kind = Row::Kind::FolderPair;
     row.folder = visit.shown;
     row.name = entry.shownName();
-    row.sides = entry.sides();
+    row.sides = visit.lost[kOld] || visit.lost[kNew] ? Sides::Both : entry.sides();
     add(std::move(row));
 
     std::array<FolderRef, 2> folders;
+    std::array<bool, 2> lost = visit.lost;
     bool descend = true;
     for (const int side : {kOld, kNew}) {
         if (!entry.present[side]) continue;
@@ -245,8 +255,10 @@ void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
         bool loops = false;
         folders[side] = sides_[side]->openChild(visit.sides[side], entry.listed[side], loops);
         if (!folders[side]) {
+            // Its content is unknown: what the other version holds there is
+            // listed, its files unread.
             addFailure(visit.sides[side], entry.names[side], errno);
-            descend = false;
+            lost[side] = true;
         } else if (loops) {
             folders[side].reset();
         }
@@ -254,7 +266,7 @@ void PairedWalk::walkFolder(PairVisit& visit, const PairedEntry& entry) {
     addNotice(visit.shown, entry);
     if (!descend || (!folders[kOld] && !folders[kNew])) return;
     // `visit` may not be used after this.
-    startVisit(FolderNode::child(visit.shown, entry.shownName()), std::move(folders));
+    startVisit(FolderNode::child(visit.shown, entry.shownName()), std::move(folders), lost);
 }
 
 void PairedWalk::addFile(PairVisit& visit, const PairedEntry& entry) {
@@ -266,7 +278,9 @@ void PairedWalk::addFile(PairVisit& visit, const PairedEntry& entry) {
     row.sides = entry.sides();
     for (const int side : {kOld, kNew}) {
         if (entry.present[side]) sides_[side]->fill(row, side, visit.sides[side], entry.listed[side]);
+        row.sideLost[side] = visit.lost[side];
     }
+    if (visit.lost[kOld] || visit.lost[kNew]) row.sides = Sides::Both;
     add(std::move(row));
     addNotice(visit.shown, entry);
 }
@@ -294,7 +308,7 @@ void PairedWalk::run() {
         roots[side] = sides_[side]->openRoot();
         if (!roots[side]) return;
     }
-    startVisit(FolderNode::root("."), std::move(roots));
+    startVisit(FolderNode::root("."), std::move(roots), {});
 
     while (!walkPath_.empty()) {
         PairVisit& visit = walkPath_.back();

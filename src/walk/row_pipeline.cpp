@@ -195,10 +195,12 @@ void RowPipeline::count(CounterSet& counters, CountingState& state, Row& row) {
     if (row.kind == Row::Kind::FilePair) {
         FileSide sides[2];
         for (int side = 0; side < 2; ++side) {
+            sides[side].lost = row.sideLost[side];
             if (!row.sideFolders[side]) continue;
             locate(state.locations[side], state.paths[side], *row.sideFolders[side],
                    row.sideNames[side], row.sideContents[side].get());
-            sides[side] = FileSide{&state.locations[side], row.sideSpecial[side]};
+            sides[side].location = &state.locations[side];
+            sides[side].special = row.sideSpecial[side];
         }
         try {
             row.compared = counters.compare(sides[0], sides[1]);

@@ -57,6 +57,7 @@ struct Row {
     FolderRef sideFolders[2];
     std::string sideNames[2];
     bool sideSpecial[2] = {false, false};
+    bool sideLost[2] = {false, false};   // in a folder of that version that could not be read
     std::shared_ptr<const FileContents> sideContents[2];
     ComparedFile compared;
 };
