@@ -92,6 +92,36 @@ TEST_F(DiffFiguresTest, CobolStepsAreTheirProgramColumns) {
                                   "5,5,0,1,0,4,1,1,1,0,0"));
 }
 
+// Files larger than a window of the alignment are aligned window by window:
+// identical versions match wholly and are exact; a step edited in place
+// keeps the windows in step but cannot be proven best, so the row is
+// approximate; a version far longer than the other has the rest added.
+TEST_F(DiffFiguresTest, FilesLargerThanAnAlignmentWindow) {
+    constexpr int kSteps = 600'000;   // more than two windows
+    std::string big;
+    big.reserve(kSteps * 10);
+    for (int n = 0; n < kSteps; ++n) big += numbered("s", n % 5000, ";\n");
+    std::string edited = big;
+    edited.replace(edited.find("s4321;\n", 300'000 * 6), 7, "t4321;\n");
+    writeBoth("same.c", big);
+    writeOld("edited.c", big);
+    writeNew("edited.c", edited);
+    writeOld("longer.c", "s0;\n");
+    writeNew("longer.c", big);
+    ASSERT_EQ(compare().status, 0);
+    const std::string steps = std::to_string(kSteps);
+    const std::string less = std::to_string(kSteps - 1);
+    EXPECT_EQ(written(),
+              newTable(fileRow(".", "edited.c", "変更", "C",
+                               steps + "," + steps + ",0,1,0," + less + ",1,0,0,0,0", "近似") +
+                           fileRow(".", "longer.c", "変更", "C",
+                                   "1," + steps + "," + less + ",0,0,1," + less + ",0,0,0,0") +
+                           fileRow(".", "same.c", "変更なし", "C",
+                                   steps + "," + steps + ",0,0,0," + steps + ",0,0,0,0,0"),
+                       std::to_string(2 * kSteps + 1) + "," + std::to_string(3 * kSteps) + "," +
+                           less + ",1,0," + std::to_string(2 * kSteps) + "," + steps + ",0,0,0,0"));
+}
+
 // A path with its ASCII letters in upper case.
 std::string folded(std::string path) {
     for (char& c : path) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
