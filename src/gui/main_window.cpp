@@ -9,11 +9,10 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
 #include <initializer_list>
-#include <system_error>
 
 #include "counters/languages.h"
+#include "platform/file_system.h"
 #include "platform/stop_request.h"
 #include "platform/texts.h"
 #include "runs/count_runs.h"
@@ -91,9 +90,13 @@ void setBackground(QWidget* control, const QColor& colour) {
     control->setAutoFillBackground(true);
 }
 
-// A path as display text that may wrap after each "/".
+// A path as display text that may wrap after each separator.
 QString wrappablePath(const std::string& path) {
-    return displayText(path).replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    QString text = displayText(path);
+    for (const char separator : kPathSeparators) {
+        text.replace(QLatin1Char(separator), QString(QLatin1Char(separator)) + QChar(0x200B));
+    }
+    return text;
 }
 
 }  // namespace
@@ -227,9 +230,8 @@ void TobjFRMMain::createControls() {
     lblProgress->setWordWrap(true);
 
     // Both folder lists start at the process's current folder.
-    std::error_code error;
-    const std::string start = std::filesystem::current_path(error).native();
-    for (DirectoryListBox* list : {objDirLB, objDirLBSV}) list->setDirectory(error ? "/" : start);
+    const std::string start = currentFolder();
+    for (DirectoryListBox* list : {objDirLB, objDirLBSV}) list->setDirectory(start);
     objDrvCB->setDirList(objDirLB);
     objDrvCBSV->setDirList(objDirLBSV);
 

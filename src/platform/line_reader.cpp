@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,6 +11,7 @@
 
 #include "platform/exception.h"
 #include "platform/stop_request.h"
+#include "platform/thread_exit.h"
 
 namespace stepcount {
 
@@ -20,8 +20,18 @@ std::unique_ptr<LineReader> LineReader::create() {
 }
 
 LineReader* LineReader::forThisThread() {
-    thread_local const std::unique_ptr<LineReader> reader = create();
-    return reader.get();
+    // The thread's pointer is a plain thread_local, with nothing to do at the
+    // thread's end; the reader is freed by the system's thread-exit slot (see
+    // platform/thread_exit.h for why no thread_local owns it).
+    static ThreadExitSlot owners([](void* reader) { delete static_cast<LineReader*>(reader); });
+    thread_local LineReader* reader = nullptr;
+    if (reader == nullptr) {
+        reader = create().release();
+        // Without a slot the reader still serves; it is then left at the
+        // thread's end.
+        if (reader != nullptr) owners.set(reader);
+    }
+    return reader;
 }
 
 void LineReader::open(const FileLocation& file) {
@@ -47,10 +57,7 @@ bool LineReader::fill() {
     }
     // A stop asked for while a long file is read ends the read here.
     throwIfStopRequested();
-    ssize_t got;
-    do {
-        got = ::read(fd_.get(), chunk_, kChunkSize);
-    } while (got < 0 && errno == EINTR);
+    const std::int64_t got = readFile(fd_.get(), chunk_, kChunkSize);
     if (got < 0) throw systemFailure("Cannot read file", path_, errno);
     if (got == 0) {
         atEnd_ = true;
@@ -76,7 +83,7 @@ void LineReader::findBreaks() {
         const __m128i lf = _mm_set1_epi8('\n');
         const __m128i cr = _mm_set1_epi8('\r');
         for (std::size_t i = 0; i < kBlock; i += 16) {
-            const __m128i part = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            const __m128i part = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
             const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(part, lf), _mm_cmpeq_epi8(part, cr));
             mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(hits))) << i;
         }

@@ -231,7 +231,7 @@ bool FolderWalk::reopen(Visit& visit) {
     FolderNode& folder = *visit.folder;
     if (folder.fd.valid()) return true;
     UniqueFd fd = openFolder(folder.path());
-    const int failure = fd.valid() ? ESTALE : errno;
+    const int failure = fd.valid() ? kFolderReplacedError : errno;
     if (adopt(folder, std::move(fd))) return true;
     errno = failure;
     return false;
