@@ -13,6 +13,7 @@
 #include "platform/ascii.h"
 #include "platform/directory.h"
 #include "platform/exception.h"
+#include "platform/file_system.h"
 
 namespace stepcount::cli {
 
@@ -114,14 +115,21 @@ std::string optionText(const std::vector<char*>& argv, int shortOption) {
 }  // namespace
 
 void splitResultPath(const std::string& path, std::string& folder, std::string& name) {
-    const std::size_t slash = path.rfind(kPathSeparator);
-    if (slash == std::string::npos) {
-        folder.assign(1, '.');  // the current folder
-        name = path;
+    // At the last separator: "/", on Windows "\" or "/".
+    const std::size_t separator = lastSeparator(path);
+    if (separator == std::string::npos) {
+        // The current folder; on Windows that of the drive of "C:name".
+        const std::size_t root = rootLength(path);
+        folder.assign(path, 0, root).append(1, '.');
+        name.assign(path, root);
     } else {
-        // A file in the root folder keeps the root's "/" as its folder.
-        folder.assign(path, 0, slash == 0 ? 1 : slash);
-        name.assign(path, slash + 1);
+        // A file right below the root keeps the root as its folder.
+        if (separator == 0) {
+            folder = std::string(kRootFolder);
+        } else {
+            folder.assign(path, 0, separator);
+        }
+        name.assign(path, separator + 1);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "gui/window_front_end.h"
 #include "platform/directory.h"
+#include "platform/file_system.h"
 #include "platform/mounts.h"
 
 namespace stepcount::gui {
@@ -70,7 +71,8 @@ void guarded(QWidget* control, Action action) {
 }  // namespace
 
 std::string childPath(const std::string& folder, const std::string& name) {
-    return folder.ends_with('/') ? folder + name : folder + "/" + name;
+    if (!folder.empty() && isPathSeparator(folder.back())) return folder + name;
+    return folder + kPathSeparator + name;
 }
 
 QString displayText(const std::string& bytes) {
@@ -78,7 +80,7 @@ QString displayText(const std::string& bytes) {
 }
 
 std::string fileSystemBytes(const QString& text) {
-    const QByteArray bytes = QFile::encodeName(text);
+    const QByteArray bytes = kNamesAreUtf8 ? text.toUtf8() : QFile::encodeName(text);
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -89,8 +91,15 @@ DirectoryListBox::DirectoryListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 void DirectoryListBox::setDirectory(const std::string& folder) {
-    folder_ = folder.empty() ? std::string("/") : folder;
-    if (folder_.size() > 1 && folder_.ends_with('/')) folder_.pop_back();
+    folder_ = folder;
+    if (folder_.empty()) {
+        const std::vector<std::string> drives = listDrives();
+        folder_ = drives.empty() ? std::string(1, kPathSeparator) : drives.front();
+    }
+    const std::size_t root = rootLength(folder_);
+    while (folder_.size() > std::max<std::size_t>(root, 1) && isPathSeparator(folder_.back())) {
+        folder_.pop_back();
+    }
 
     clear();
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -103,11 +112,12 @@ void DirectoryListBox::setDirectory(const std::string& folder) {
     };
 
     // The root, then each folder on the way down to the current one.
-    add("/", QStringLiteral("/"), 0, openIcon);
-    std::string path = "/";
+    std::string path = folder_.substr(0, root);
+    add(path, displayText(path), 0, openIcon);
     int depth = 0;
-    for (std::size_t start = 1; start < folder_.size();) {
-        const std::size_t end = std::min(folder_.find('/', start), folder_.size());
+    for (std::size_t start = root; start < folder_.size();) {
+        const std::size_t end =
+            std::min(folder_.find_first_of(kPathSeparators, start), folder_.size());
         if (end > start) {
             const std::string name = folder_.substr(start, end - start);
             path = childPath(path, name);
@@ -129,7 +139,7 @@ void DirectoryListBox::openEntry(QListWidgetItem* item) {
 }
 
 DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent) {
-    setDrives(listMountPoints());
+    setDrives(listDrives());
     connect(this, &QComboBox::currentIndexChanged, this, &DriveComboBox::driveChosen);
 }
 
@@ -164,9 +174,9 @@ void DriveComboBox::followList() {
     for (int i = 0; i < count(); ++i) {
         const QByteArray drive = itemData(i).toByteArray();
         const std::string_view mount(drive.constData(), static_cast<std::size_t>(drive.size()));
-        const bool holds = mount == "/" || folder == mount ||
-                           (folder.starts_with(mount) && folder.size() > mount.size() &&
-                            folder[mount.size()] == '/');
+        const bool holds = !mount.empty() && folder.starts_with(mount) &&
+                           (folder.size() == mount.size() || isPathSeparator(mount.back()) ||
+                            isPathSeparator(folder[mount.size()]));
         if (holds && drive.size() > bestLength) {
             best = i;
             bestLength = drive.size();

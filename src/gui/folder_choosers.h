@@ -19,13 +19,13 @@ class DirectoryListBox : public QListWidget {
 public:
     explicit DirectoryListBox(QWidget* parent = nullptr);
 
-    // The current folder's full path; a trailing "/" only for the root.
+    // The current folder's full path; a trailing separator only for a root.
     const std::string& currentFolder() const { return folder_; }
     // The index of the selected entry, -1 when none is selected.
     int itemIndex() const { return currentRow(); }
 
-    // Makes `folder` (an absolute path) the current folder, selects its entry
-    // and raises `changed`.
+    // Makes `folder` (an absolute path; empty: the first drive) the current
+    // folder, selects its entry and raises `changed`.
     void setDirectory(const std::string& folder);
 
 signals:

@@ -4,8 +4,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <filesystem>
-#include <system_error>
 
 #include "gui/folder_choosers.h"
 #include "platform/file_system.h"
@@ -169,12 +167,6 @@ std::vector<QWidget*> LanguageChoices::controls() const {
     return all;
 }
 
-std::string startFolder() {
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    if (error) return std::string(1, kPathSeparator);
-    const std::u8string text = current.u8string();
-    return std::string(text.begin(), text.end());
-}
+std::string startFolder() { return currentFolder(); }
 
 }  // namespace stepcount::gui

@@ -18,12 +18,20 @@ enum class EntryType {
     Unreachable,   // cannot be inspected: a dangling link, a loop of links, a vanished entry
 };
 
-// What tells one folder from every other on the machine (device and inode).
+// What tells one folder from every other on the machine: the device and the
+// inode; on Windows the volume's serial number and the file's 128-bit id
+// (inode its lower half, inodeHigh the upper one, which only ReFS uses).
 struct FolderIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::uint64_t inodeHigh = 0;
     friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
 };
+
+// The error number of a folder that, opened again by its path, is no longer
+// the folder that was there (ESTALE; on Windows the system's "volume for a
+// file has been externally altered").
+extern const int kFolderReplacedError;
 
 struct EntryInfo {
     EntryType type = EntryType::Unreachable;
@@ -32,7 +40,8 @@ struct EntryInfo {
 };
 
 // Opens a folder for listing and for opening its entries; -1 with errno on
-// failure. Works for paths of any length.
+// failure (ENOTDIR when `path` is no folder). Works for paths of any length.
+// openSubfolder opens `name` in the open folder; ".." is its parent.
 UniqueFd openFolder(const std::string& path);
 UniqueFd openSubfolder(int folderFd, const std::string& name);
 
@@ -54,6 +63,11 @@ struct ListedEntry {
 // the walk lists them (ascii::compareEntryNames). False when the folder
 // cannot be read.
 bool listFolder(int folderFd, std::vector<ListedEntry>& entries);
+
+// listFolder's part that asks the system: appends the entries, "." and ".."
+// left out, in the order the system gives them. False, with errno set, when
+// the folder cannot be read.
+bool readFolderEntries(int folderFd, std::vector<ListedEntry>& entries);
 
 // What `name` in the open folder is, following links.
 EntryInfo inspectEntry(int folderFd, const std::string& name);

@@ -14,6 +14,8 @@ public:
 };
 
 // The system's text for an error number, e.g. "No such file or directory".
+// The numbers are errno's; on Windows, a system error that has no errno
+// value gets a number of its own, whose text is the system's message.
 // Safe on any thread (the counting threads build messages at the same time).
 std::string systemErrorText(int errnoValue);
 

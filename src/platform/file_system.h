@@ -1,18 +1,61 @@
 // File system access below the counters and the walk: descriptors that close
-// themselves, opening by path at any path length, and the failures as
-// Exceptions that name the file.
+// themselves, opening and reading files at any path length, the rules of
+// paths, and the failures as Exceptions that name the file.
+//
+// One interface with an implementation for POSIX (file_system_posix.cpp) and
+// one for Windows (file_system_windows.cpp). Paths and names are the file
+// system's own bytes on POSIX; on Windows they are UTF-8, converted from and
+// to the system's UTF-16 (platform/utf16.h), and a descriptor is the
+// program's own number for an open handle.
 #pragma once
 
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace stepcount {
 
-// The separator of the folders of a path. A child's path is its parent's
-// path, one separator and its name, whatever the parent's path ends in.
+// The separator of the folders of a path: "/", on Windows "\". A child's
+// path is its parent's path, one separator and its name, whatever the
+// parent's path ends in.
+// kPathSeparators: every character that separates folders in a path given to
+// the program: kPathSeparator, and on Windows also "/".
+// kRootFolder: the folder of a name right below the root ("/a"), written so
+// that it, one kPathSeparator and the name make a path to that name again:
+// "/" ("//a" is "/a"); on Windows "\." (as "\\a" would be a network path).
+// kNamesAreUtf8: whether names and paths are UTF-8 whatever the system's
+// locale (Windows, converted from UTF-16), rather than the file system's own
+// bytes (POSIX).
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/";
+inline constexpr std::string_view kRootFolder = "\\.";
+inline constexpr bool kNamesAreUtf8 = true;
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
+inline constexpr std::string_view kRootFolder = "/";
+inline constexpr bool kNamesAreUtf8 = false;
+#endif
+
+constexpr bool isPathSeparator(char c) { return kPathSeparators.find(c) != std::string_view::npos; }
+
+// The position of the last separator of `path`; npos when it has none.
+inline std::size_t lastSeparator(std::string_view path) {
+    return path.find_last_of(kPathSeparators);
+}
+
+// How many bytes of `path` its root takes: "/" on POSIX; on Windows a drive
+// ("C:\", or "C:" alone), a network share ("\\server\share\"), the "\\?\"
+// forms of those, or a lone separator (the root of the current drive).
+// 0 for a relative path.
+std::size_t rootLength(std::string_view path);
+
+// The process's current folder, written as the program writes paths; empty
+// when it cannot be told.
+std::string currentFolder();
 
 // Size and last write of a file, of a link's target for a link.
 struct FileFacts {
@@ -72,15 +115,14 @@ private:
     int fd_ = -1;
 };
 
-// open(2) of `path` with `flags`, also for paths longer than the system's
-// path limit: those are opened one component at a time. Returns -1 with
-// errno set on failure. O_CLOEXEC is always added.
-int openPath(const std::string& path, int flags);
-
 // Opens a file for reading its bytes and tells its size and last write.
 // Only a regular file (or a link that leads to one) is accepted; a FIFO or
 // device is refused without blocking. Throws Exception naming the path and
 // the reason on any failure.
 UniqueFd openRegularFileForReading(const FileLocation& file, FileFacts& facts);
+
+// Reads up to `size` bytes of an open file into `buffer`: how many were read,
+// 0 at the end of the file, -1 with errno set when reading fails.
+std::int64_t readFile(int fd, char* buffer, std::size_t size);
 
 }  // namespace stepcount

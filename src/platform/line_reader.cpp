@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,6 +11,7 @@
 
 #include "platform/exception.h"
 #include "platform/stop_request.h"
+#include "platform/thread_exit.h"
 
 namespace stepcount {
 
@@ -19,11 +19,34 @@ std::unique_ptr<LineReader> LineReader::create() {
     return std::unique_ptr<LineReader>(new (std::nothrow) LineReader());
 }
 
+namespace {
+
+// The readers of one thread.
+struct ThreadReaders {
+    LineReader* readers[LineReader::kThreadReaders] = {};
+    ~ThreadReaders() {
+        for (LineReader* reader : readers) delete reader;
+    }
+};
+
+}  // namespace
+
 LineReader* LineReader::forThisThread(unsigned slot) {
-    thread_local std::unique_ptr<LineReader> readers[kThreadReaders];
-    std::unique_ptr<LineReader>& reader = readers[slot % kThreadReaders];
-    if (!reader) reader = create();
-    return reader.get();
+    // The thread's pointer is a plain thread_local, with nothing to do at the
+    // thread's end; the readers are freed by the system's thread-exit slot
+    // (see platform/thread_exit.h for why no thread_local owns them).
+    static ThreadExitSlot owners([](void* readers) { delete static_cast<ThreadReaders*>(readers); });
+    thread_local ThreadReaders* mine = nullptr;
+    if (mine == nullptr) {
+        mine = new (std::nothrow) ThreadReaders();
+        if (mine == nullptr) return nullptr;
+        // Without a slot the readers still serve; they are then left at the
+        // thread's end.
+        owners.set(mine);
+    }
+    LineReader*& reader = mine->readers[slot % kThreadReaders];
+    if (reader == nullptr) reader = create().release();
+    return reader;
 }
 
 void LineReader::open(const FileLocation& file) {
@@ -61,15 +84,13 @@ bool LineReader::fill() {
     }
     // A stop asked for while a long file is read ends the read here.
     throwIfStopRequested();
-    ssize_t got;
+    std::int64_t got;
     if (inMemory_) {
-        got = static_cast<ssize_t>(std::min(kChunkSize, memory_.size() - memoryRead_));
+        got = static_cast<std::int64_t>(std::min(kChunkSize, memory_.size() - memoryRead_));
         std::memcpy(chunk_, memory_.data() + memoryRead_, static_cast<std::size_t>(got));
         memoryRead_ += static_cast<std::size_t>(got);
     } else {
-        do {
-            got = ::read(fd_.get(), chunk_, kChunkSize);
-        } while (got < 0 && errno == EINTR);
+        got = readFile(fd_.get(), chunk_, kChunkSize);
     }
     if (got < 0) throw systemFailure("Cannot read file", path_, errno);
     if (got == 0) {
@@ -96,7 +117,7 @@ void LineReader::findBreaks() {
         const __m128i lf = _mm_set1_epi8('\n');
         const __m128i cr = _mm_set1_epi8('\r');
         for (std::size_t i = 0; i < kBlock; i += 16) {
-            const __m128i part = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            const __m128i part = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
             const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(part, lf), _mm_cmpeq_epi8(part, cr));
             mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(hits))) << i;
         }

@@ -41,8 +41,9 @@ public:
     static std::unique_ptr<LineReader> create();
 
     // The calling thread's own readers (kThreadReaders of them, for reading
-    // as many files at once), each created at its first use and reused for
-    // every file the thread reads; nullptr when it cannot be allocated.
+    // as many files in turns), each created at its first use, reused for
+    // every file the thread reads and freed when the thread ends; nullptr
+    // when it cannot be allocated.
     static constexpr unsigned kThreadReaders = 2;
     static LineReader* forThisThread(unsigned slot = 0);
 
@@ -133,7 +134,10 @@ private:
     bool atEnd_ = false;
     char window_[kWindowSize];
     // A block is read whole even at the end of the data: room for one more.
-    alignas(kBlock) char chunk_[kChunkSize + kBlock];
+    // Not aligned beyond what operator new gives: an over-aligned reader
+    // would need the aligned allocation functions, which MinGW-w64 maps to
+    // _aligned_malloc and _aligned_free.
+    char chunk_[kChunkSize + kBlock];
     // Positions of the CR and LF bytes of chunk_, in order; room for a few
     // written beyond the last.
     std::uint32_t breaks_[kChunkSize + 8];

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/cp932_table.h"
+#include "platform/file_system.h"
 #include "platform/utf16.h"
 
 namespace stepcount {
@@ -39,12 +40,12 @@ void TextEncoder::appendPath(std::string& out, std::string_view text) const {
     }
     std::size_t start = 0;
     for (;;) {
-        const std::size_t slash = text.find('/', start);
-        const std::size_t end = slash == std::string_view::npos ? text.size() : slash;
+        const std::size_t separator = text.find_first_of(kPathSeparators, start);
+        const std::size_t end = separator == std::string_view::npos ? text.size() : separator;
         appendComponent(out, text.substr(start, end - start));
-        if (slash == std::string_view::npos) return;
-        out += '/';
-        start = slash + 1;
+        if (separator == std::string_view::npos) return;
+        out += text[separator];
+        start = separator + 1;
     }
 }
 

@@ -26,7 +26,8 @@ public:
     ResultEncoding encoding() const { return encoding_; }
 
     // Appends `text` to `out` in the output encoding, component by component
-    // between "/" separators.
+    // between the separators of paths (kPathSeparators: "/"; on Windows "\"
+    // and "/"), which are kept as they are.
     void appendPath(std::string& out, std::string_view text) const;
 
     // `text`, which must be UTF-8, in the output encoding.

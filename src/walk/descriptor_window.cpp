@@ -66,7 +66,7 @@ bool DescriptorWindow::reenter(FolderNode& folder, const FolderNode* leftChild) 
         return true;
     }
     UniqueFd fd = openFolder(folder.path());
-    const int failure = fd.valid() ? ESTALE : errno;
+    const int failure = fd.valid() ? kFolderReplacedError : errno;
     if (adopt(folder, std::move(fd))) return true;
     errno = failure;
     return false;

@@ -6,11 +6,13 @@
 
 #include <cerrno>
 
+#include "platform/system_posix.h"
+
 namespace stepcount {
 
 bool AppendFile::open(const std::string& path) {
     // O_NONBLOCK: a FIFO without a reader is refused instead of waited for.
-    UniqueFd fd(openPath(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY));
+    UniqueFd fd(posix::openPath(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid()) return false;
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);

@@ -61,4 +61,6 @@ std::vector<std::string> listMountPoints(const std::string& mountTable) {
     return points;
 }
 
+std::vector<std::string> listDrives() { return listMountPoints(); }
+
 }  // namespace stepcount
