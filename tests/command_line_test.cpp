@@ -47,7 +47,7 @@ TEST_F(CommandLineTest, CountsTheFolderIntoTheResultFile) {
         EXPECT_EQ(ran.err, "");   // no progress line when stderr is not a terminal
         EXPECT_EQ(readFile(result), kStandardHeader + countedRow(tree, "a.c", 16, "3,1,1,1,3,66.7") +
                                         uncountedRow(tree, "readme.txt") + folderRow(tree, "sub") +
-                                        oneLineRow(tree + "/sub", "b.h"));
+                                        oneLineRow(inFolder(tree, "sub"), "b.h"));
     }
 }
 
@@ -100,18 +100,24 @@ TEST_F(CommandLineTest, VersionAndHelp) {
 TEST(SamplesTest, ResultFilesAreTheKeptOnesAndTheReadmeShowsThem) {
     const std::string source = STEPCOUNT_SOURCE_DIR;
     TempDir dir;
-    std::filesystem::copy(source + "/samples", dir.at("samples"), std::filesystem::copy_options::recursive);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.at("samples"))) {
-        if (entry.is_regular_file()) setModified(entry.path().string());
+    std::filesystem::copy(testing::fsPath(source + "/samples"), dir.path() / "samples",
+                          std::filesystem::copy_options::recursive);
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path() / "samples")) {
+        if (entry.is_regular_file()) setModified(testing::pathText(entry.path()));
     }
     // Without -o the result file is LocResult.csv in the current folder.
-    Ran ran = runStepcount({"--multi", "vb,C,sql,html", "samples"}, dir.path().string());
+    Ran ran = runStepcount({"--multi", "vb,C,sql,html", "samples"}, dir.text());
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_TRUE(ran.out.ends_with("Result file: ./LocResult.csv\n")) << ran.out;
-    EXPECT_EQ(readFile(dir.at("LocResult.csv")), readFile(source + "/tests/data/samples-multi.csv"));
-    ran = runStepcount({"-l", "cobol", "-o", "cobol.csv", "samples"}, dir.path().string());
+    EXPECT_TRUE(ran.out.ends_with("Result file: " + inFolder(".", "LocResult.csv") + "\n"))
+        << ran.out;
+    // The same bytes as on Linux but for the separators of the folder column.
+    EXPECT_EQ(readFile(dir.at("LocResult.csv")),
+              withSystemSeparators(readFile(source + "/tests/data/samples-multi.csv")));
+    ran = runStepcount({"-l", "cobol", "-o", "cobol.csv", "samples"}, dir.text());
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(readFile(dir.at("cobol.csv")), readFile(source + "/tests/data/samples-cobol.csv"));
+    EXPECT_EQ(readFile(dir.at("cobol.csv")),
+              withSystemSeparators(readFile(source + "/tests/data/samples-cobol.csv")));
 
     // The README's block: the header and rows in UTF-8, up to the block's end.
     const std::string readme = readFile(source + "/README.md");

@@ -26,7 +26,7 @@ using testing::TempDir;
 CountSettings settingsWith(const TempDir& dir, const std::string& choices) {
     CountSettings s;
     s.CountFolder = dir.at("t");
-    s.SaveFolder = dir.path().string();
+    s.SaveFolder = dir.text();
     s.ResultFileName = "out.csv";
     s.MessageCaption = "the caption";
     std::istringstream words(choices);

@@ -1,8 +1,8 @@
 // Count runs end to end: a folder tree on disk, one run, and the exact bytes
 // of the result file it leaves, together with what the run showed.
-#include <fcntl.h>
-#include <sys/stat.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,10 +41,9 @@ constexpr int kCOBOL = testing::codeOf(LanguageId::COBOL);
 class CountRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
+        testing::useUtc();
         settings.CountFolder = root;
-        settings.SaveFolder = dir.path().string();
+        settings.SaveFolder = dir.text();
         settings.ResultFileName = "out.csv";
         settings.MessageCaption = "the caption";
     }
@@ -166,6 +165,15 @@ TEST_F(CountRunTest, MissingSaveFolderStopsBeforeAnythingIsRead) {
     EXPECT_FALSE(std::filesystem::exists(dir.at("missing")));
 }
 
+// /dev/full, the device that fails every write, stands for a full disk.
+#if defined(_WIN32)
+TEST_F(CountRunTest, WriteFailureIsReportedInsteadOfCompletion) {
+    GTEST_SKIP() << "no /dev/full on Windows";
+}
+TEST_F(CountRunTest, WriteFailureAmidDialogsOfSeveralJobsEndsTheRun) {
+    GTEST_SKIP() << "no /dev/full on Windows";
+}
+#else
 TEST_F(CountRunTest, WriteFailureIsReportedInsteadOfCompletion) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     file("a.c", kOneLine);
@@ -197,21 +205,27 @@ TEST_F(CountRunTest, WriteFailureAmidDialogsOfSeveralJobsEndsTheRun) {
     EXPECT_LT(frontEnd.messages.size(), 3000u);
     EXPECT_EQ(frontEnd.events.back(), "failure: 計数結果保存ファイル書込み失敗。");
 }
+#endif
 
 TEST_F(CountRunTest, CountFolderEndingInSeparatorGivesDoubledSeparators) {
     file("sub/b.c", kOneLine);
-    settings.CountFolder = root + "/";
+    settings.CountFolder = root + kPathSeparator;
     expectCompleted(run(kVC));
-    EXPECT_EQ(result(), kStandardHeader + folderRow(root + "/", "sub") +
-                            oneLineRow(root + "//sub", "b.c"));
+    EXPECT_EQ(result(), kStandardHeader + folderRow(settings.CountFolder, "sub") +
+                            oneLineRow(inFolder(settings.CountFolder, "sub"), "b.c"));
 }
 
+// A name that is not UTF-8 is written as it is (on POSIX: Windows names are
+// Unicode).
 TEST_F(CountRunTest, Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew) {
-    for (const char* name : {"\xFF\xFE.c", "日本語.c", "日本/f.c"}) file(name, kOneLine);
+    for (const char* name : {"日本語.c", "日本/f.c"}) file(name, kOneLine);
     settings.Encoding = ResultEncoding::UTF8;
-    const std::string rows = kStandardHeaderUtf8 + folderRow(root, "日本") +
-                             oneLineRow(root + "/日本", "f.c") + oneLineRow(root, "日本語.c") +
-                             oneLineRow(root, "\xFF\xFE.c");
+    std::string rows = kStandardHeaderUtf8 + folderRow(root, "日本") +
+                       oneLineRow(inFolder(root, "日本"), "f.c") + oneLineRow(root, "日本語.c");
+    if (!kNamesAreUtf8) {
+        file("\xFF\xFE.c", kOneLine);
+        rows += oneLineRow(root, "\xFF\xFE.c");
+    }
     expectCompleted(run(kVC));
     expectCompleted(run(kVC));
     EXPECT_EQ(result(), "\xEF\xBB\xBF" + rows + rows);
@@ -227,12 +241,11 @@ public:
     }
     void onFolder(std::string_view folder, std::string_view name) override {
         threads.insert(std::this_thread::get_id());
-        calls.push_back(std::string(folder) + '/' + std::string(name));
+        calls.push_back(inFolder(folder, name));
     }
     void onFile(const WalkedFile& file) override {
         threads.insert(std::this_thread::get_id());
-        calls.push_back(std::string(file.folder) + '/' + std::string(file.name) +
-                        (isCounted(file.count) ? " #" : ""));
+        calls.push_back(inFolder(file.folder, file.name) + (isCounted(file.count) ? " #" : ""));
     }
     std::set<std::thread::id> threads;
     std::vector<std::string> calls;
@@ -246,12 +259,15 @@ public:
 // started the run alone.
 TEST_F(CountRunTest, EveryJobCountGivesTheSameResultDialogsAndObserverCalls) {
     const char* const kinds[] = {".c", ".sql", ".frm", ".html", ".cob", ".txt", ".bas", ".h"};
+    testing::UnreadableFiles unreadable;
     for (int n = 0; n < 1500; ++n) {
-        const std::string folder = "m" + std::to_string(n % 7) + "/s" + std::to_string(n % 13) + "/";
+        // Built up piece by piece: g++ 12 warns wrongly of "m" + a temporary.
+        std::string folder = "m";
+        folder += std::to_string(n % 7) + "/s" + std::to_string(n % 13) + "/";
         const std::string name = folder + "f" + std::to_string(n) + kinds[n % 8];
         if (n % 211 < 12) {
             dir.mkdir("t/" + folder);
-            ASSERT_EQ(::symlink("nowhere", dir.at("t/" + name).c_str()), 0);
+            unreadable.add(dir.at("t/" + name));
             continue;
         }
         std::string bytes;
@@ -269,7 +285,7 @@ TEST_F(CountRunTest, EveryJobCountGivesTheSameResultDialogsAndObserverCalls) {
         std::vector<std::string> expectedCalls;
         for (const unsigned jobs : {1U, 2U, 8U}) {
             SCOPED_TRACE(::testing::Message() << "code " << code << ", jobs " << jobs);
-            std::filesystem::remove(dir.at("out.csv"));
+            std::filesystem::remove(testing::fsPath(dir.at("out.csv")));
             settings.Jobs = jobs;
             CallRecorder recorder;
             const RunOutcome outcome = testing::runLanguageCount(settings, code, recorder, {&recorder});

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_system.h"
 #include "support/diff_rows.h"
 #include "support/test_support.h"
 
@@ -239,6 +240,7 @@ std::map<std::string, std::vector<std::string>> countRows(const std::string& fil
         std::vector<std::string> fields = split(lines[i], ",");
         std::string path = ".";  // "OLD/m1" is "./m1"
         path.append(fields[0], 3);
+        std::replace(path.begin(), path.end(), kPathSeparator, '/');
         rows[folded(path + "/" + fields[1])] = fields;
     }
     return rows;
@@ -286,7 +288,7 @@ TEST_F(DiffFiguresTest, RandomTreesAgreeWithCountsOfEachVersion) {
     for (const std::string side : {"OLD", "NEW"}) {
         const std::string file = side + ".csv";
         ASSERT_EQ(testing::runStepcount({"-l", "c", "--encoding", "utf-8", "-o", file, side},
-                                        dir.path().string())
+                                        dir.text())
                       .status,
                   0);
         counts[side == "NEW"] = countRows(readFile(dir.at(file)));

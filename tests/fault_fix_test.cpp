@@ -16,6 +16,10 @@
 #include "support/result_rows.h"
 #include "support/test_support.h"
 
+#if defined(_WIN32)
+#include "platform/system_windows.h"
+#endif
+
 namespace stepcount {
 namespace {
 
@@ -31,13 +35,12 @@ public:
 };
 
 TEST(FaultFixTest, AStopEndsTheRunItInterruptsAndNothingAfterIt) {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    testing::useUtc();
     TempDir dir;
     for (const char* name : {"a.c", "b.c", "c.c"}) setModified(dir.write(std::string("t/") + name, kOneLine));
     CountSettings settings;
     settings.CountFolder = dir.at("t");
-    settings.SaveFolder = dir.path().string();
+    settings.SaveFolder = dir.text();
     settings.ResultFileName = "r.csv";
     settings.VCSelected = true;
     settings.Jobs = 1;
@@ -72,7 +75,15 @@ static_assert(!std::is_constructible_v<CFamilyLineRules, const char (&)[4]>);
 static_assert(!std::is_constructible_v<CFamilyLineRules, std::string_view>);
 
 TEST(FaultFixTest, ErrorTextsAreRightOnManyThreadsAtOnce) {
-    const std::vector<int> errors = {ENOENT, EACCES, EISDIR, ENOSPC, EIO, 4000, 4001};
+#if defined(_WIN32)
+    // Two of Windows' own codes, whose texts come from the system.
+    const int others[] = {windows::errorNumber(ERROR_SHARING_VIOLATION),
+                          windows::errorNumber(ERROR_LOCK_VIOLATION)};
+#else
+    // Two numbers that the C library knows no name for.
+    const int others[] = {4000, 4001};
+#endif
+    const std::vector<int> errors = {ENOENT, EACCES, EISDIR, ENOSPC, EIO, others[0], others[1]};
     std::vector<std::string> expected;
     for (const int error : errors) expected.push_back(systemErrorText(error));
     EXPECT_EQ(expected[0], "No such file or directory");

@@ -15,6 +15,7 @@ namespace stepcount {
 namespace {
 
 using testing::TempDir;
+using testing::rows::inFolder;
 
 class RowsOf : public WalkObserver {
 public:
@@ -72,6 +73,12 @@ TEST(FolderWalkTest, RowsDoNotDependOnTheListingBudgetOrTheJobs) {
 // then: an entry that was added behind the folder the walk was in is met, one
 // that went is not.
 TEST(FolderWalkTest, AFolderListedAgainGoesOnAfterTheFolderItCameBackFrom) {
+#if defined(_WIN32)
+    if (testing::underWine()) {
+        GTEST_SKIP() << "Wine lists an open folder again as it was when first listed (its restart "
+                        "of a listing does not read the folder again, Windows' does)";
+    }
+#endif
     TempDir dir;
     dir.write("t/a.c", "x;\n");
     dir.write("t/m/b.c", "x;\n");
@@ -97,7 +104,7 @@ TEST(FolderWalkTest, AFolderListedAgainGoesOnAfterTheFolderItCameBackFrom) {
     testing::RecordingDisplay display;
     walkFolderTree(root, counting, observer, display, WalkOptions{1, 0});
     EXPECT_EQ(observer.rows, (std::vector<std::string>{root + " | a.c counted", root + " | m/",
-                                                       root + "/m | b.c counted",
+                                                       inFolder(root, "m") + " | b.c counted",
                                                        root + " | n.c counted"}));
 }
 

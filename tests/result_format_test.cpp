@@ -26,12 +26,23 @@ TEST(ResultFormatTest, RatioHasOneDecimalRoundedAsPrintfDoes) {
 }
 
 TEST(ResultPathTest, SaveFolderSeparatorAndNameAreJoinedAsTheyAre) {
-    for (const auto& [folder, name, path] : std::vector<std::tuple<std::string, std::string, std::string>>{
-             {"/dev", "full", "/dev/full"},
-             {"/", "out.csv", "//out.csv"},
-             {"out/", "r.csv", "out//r.csv"},
-             {".", "LocResult.csv", "./LocResult.csv"},
-             {" ", " ", " / "}}) {
+    using Case = std::tuple<std::string, std::string, std::string>;
+#if defined(_WIN32)
+    const std::vector<Case> cases = {
+        {"C:\\", "out.csv", "C:\\\\out.csv"},
+        {"out\\", "r.csv", "out\\\\r.csv"},
+        {"out/", "r.csv", "out/\\r.csv"},
+        {".", "LocResult.csv", ".\\LocResult.csv"},
+        {" ", " ", " \\ "}};
+#else
+    const std::vector<Case> cases = {
+        {"/dev", "full", "/dev/full"},
+        {"/", "out.csv", "//out.csv"},
+        {"out/", "r.csv", "out//r.csv"},
+        {".", "LocResult.csv", "./LocResult.csv"},
+        {" ", " ", " / "}};
+#endif
+    for (const auto& [folder, name, path] : cases) {
         CountSettings settings;
         settings.SaveFolder = folder;
         settings.ResultFileName = name;

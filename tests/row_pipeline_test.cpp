@@ -24,7 +24,7 @@ class FakeCounters : public CounterSet {
 public:
     explicit FakeCounters(MessageDisplay& display) : display_(display) {}
     CountedFile count(const FileLocation& file) override {
-        const std::size_t slash = file.path.rfind('/');
+        const std::size_t slash = lastSeparator(file.path);
         const std::string name = file.path.substr(slash + 1);
         EXPECT_EQ(name, file.name);
         const bool fails = name.starts_with("fail");
@@ -194,21 +194,24 @@ TEST(FolderPathsTest, PathsOfFoldersInAnyOrder) {
     const FolderRef root = FolderNode::root("/top/");
     const FolderRef a = FolderNode::child(root, "a");
     const FolderRef ab = FolderNode::child(a, "b");
+    const std::string top = std::string("/top/") + kPathSeparator;   // "/top//" on POSIX
+    const std::string aPath = top + "a";
+    const std::string abPath = aPath + kPathSeparator + "b";
     FolderPaths paths;
-    EXPECT_EQ(paths.pathOf(*ab), "/top//a/b");
+    EXPECT_EQ(paths.pathOf(*ab), abPath);
     EXPECT_EQ(paths.pathOf(*root), "/top/");
-    EXPECT_EQ(paths.pathOf(*ab), "/top//a/b");
+    EXPECT_EQ(paths.pathOf(*ab), abPath);
     const FolderRef c = FolderNode::child(root, "c");
-    EXPECT_EQ(paths.pathOf(*c), "/top//c");
-    EXPECT_EQ(paths.pathOf(*a), "/top//a");
+    EXPECT_EQ(paths.pathOf(*c), top + "c");
+    EXPECT_EQ(paths.pathOf(*a), aPath);
     for (unsigned round = 0; round < 50; ++round) {
         // Released and made again: the same address may come back for
         // another folder at the same depth.
         const FolderRef x = FolderNode::child(a, numbered("x", round));
-        EXPECT_EQ(paths.pathOf(*x), numbered("/top//a/x", round));
+        EXPECT_EQ(paths.pathOf(*x), numbered(aPath + kPathSeparator + "x", round));
     }
-    EXPECT_EQ(ab->path(), "/top//a/b");
-    EXPECT_EQ(ab->pathLength(), std::string("/top//a/b").size());
+    EXPECT_EQ(ab->path(), abPath);
+    EXPECT_EQ(ab->pathLength(), abPath.size());
 }
 
 // Releasing the last owner of a chain far deeper than the stack could hold

@@ -76,14 +76,18 @@ protected:
     }
 
     // `stepcount -l c --encoding utf-8 -o r.csv --diff OLD NEW`, run in the
-    // folder; `options` replace "-l c".
-    Ran compare(std::vector<std::string> options = {"-l", "c"}, bool asNobody = false) const {
-        ProgramRun run{std::move(options), dir.path().string()};
+    // folder; `options` replace "-l c". On POSIX, as the user nobody when
+    // asked (ProgramRun::asNobody).
+    Ran compare(std::vector<std::string> options = {"-l", "c"},
+                [[maybe_unused]] bool asNobody = false) const {
+        ProgramRun run{std::move(options), dir.text()};
         for (const char* argument :
              {"--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "NEW"}) {
             run.arguments.emplace_back(argument);
         }
+#if !defined(_WIN32)
         run.asNobody = asNobody;
+#endif
         return runStepcount(run);
     }
     std::string written() const { return readFile(result); }

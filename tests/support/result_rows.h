@@ -1,19 +1,20 @@
 // The expected bytes of result files: headers, rows of folders and of
-// uncounted and counted files, and the fixed last write that every counted
-// file of a test is given; and chains of nested folders with their rows.
+// uncounted and counted files, folder paths with the system's separator, and
+// the fixed last write that every counted file of a test is given; and
+// chains of nested folders with their rows.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <ctime>
-#include <stdexcept>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include <gtest/gtest.h>
+
+#include "platform/file_system.h"
+#include "support/test_support.h"
 
 namespace stepcount::testing::rows {
 
@@ -45,8 +46,41 @@ inline const std::string kDate = "2020/09/13 12:26:40";
 inline const std::string kFinished = "info: 計数完了しました。";
 
 inline void setModified(const std::string& path) {
-    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+    std::error_code error;
+    std::filesystem::last_write_time(
+        fsPath(path),
+        std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(kWritten)),
+        error);
+    ASSERT_FALSE(error) << path << ": " << error.message();
+}
+
+// The path of `name` in the folder `folder` as the program writes it: with
+// the system's separator ("\" on Windows).
+inline std::string inFolder(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    path += kPathSeparator;
+    path += name;
+    return path;
+}
+
+// A result file's bytes written on Linux (tests/data) as the program writes
+// them here: the "/" of the folder column, the first field, turned into the
+// system's separator. ("/" is never part of a CP932 character.)
+inline std::string withSystemSeparators(std::string bytes) {
+    bool quoted = false;
+    bool firstField = true;
+    for (char& c : bytes) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == ',') {
+            firstField = false;
+        } else if (!quoted && c == '\n') {
+            firstField = true;
+        } else if (firstField && c == '/') {
+            c = kPathSeparator;
+        }
+    }
+    return bytes;
 }
 
 inline std::string folderRow(const std::string& folder, const std::string& name, int commas = 9) {
@@ -66,36 +100,24 @@ inline std::string oneLineRow(const std::string& folder, const std::string& name
     return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
 }
 
+// How many levels deep the deep-tree tests go: 10,000, far beyond the
+// system's path limit. On Windows 200, a path of over 400 characters, beyond
+// the old limit of 260 (MAX_PATH): Wine resolves every long path anew from
+// the root, which makes a thousand levels take it minutes.
+#if defined(_WIN32)
+inline constexpr int kDeepLevels = 200;
+#else
+inline constexpr int kDeepLevels = 10000;
+#endif
+
 // A chain of `levels` folders named `name`, each inside the one before,
-// below the folder `top`, made and removed through descriptors, for the paths
-// may exceed the system's limit. Every folder, `top` included, holds an empty
-// e.txt; the last also holds f.c, one line of code.
+// below the folder `top`, made and removed level by level (on POSIX through
+// descriptors, for the paths may exceed the system's limit; on Windows by
+// "\\?\" paths). Every folder, `top` included, holds an empty e.txt; the
+// last also holds f.c, one line of code, with the usual last write.
 class FolderChain {
 public:
-    FolderChain(const std::string& top, std::string name, int levels)
-        : top_(top), name_(std::move(name)), levels_(levels) {
-        int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        for (int level = 0; fd >= 0 && level <= levels; ++level) {
-            ::close(::openat(fd, "e.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-            if (level == levels) break;
-            const int child = ::mkdirat(fd, name_.c_str(), 0700) == 0
-                                  ? ::openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                  : -1;
-            ::close(fd);
-            fd = child;
-        }
-        const int source = fd < 0 ? -1 : ::openat(fd, "f.c", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
-        const bool made = source >= 0 &&
-                          ::write(source, kOneLine.data(), kOneLine.size()) == ssize_t(kOneLine.size()) &&
-                          ::futimens(source, times) == 0;
-        if (source >= 0) ::close(source);
-        if (fd >= 0) ::close(fd);
-        if (!made) {
-            remove();
-            throw std::runtime_error("cannot make a chain of folders below " + top);
-        }
-    }
+    FolderChain(const std::string& top, std::string name, int levels);
     ~FolderChain() { remove(); }
     FolderChain(const FolderChain&) = delete;
     FolderChain& operator=(const FolderChain&) = delete;
@@ -108,7 +130,7 @@ public:
     template <class RowFunction>
     void forEachRow(const std::string& shownTop, RowFunction&& row) const {
         std::string deepest = shownTop;
-        for (int level = 0; level < levels_; ++level) deepest += '/' + name_;
+        for (int level = 0; level < levels_; ++level) (deepest += kPathSeparator) += name_;
         const std::string folderRest = ',' + name_ + ",Directory" + std::string(9, ',') + "\r\n";
         const std::string emptyRest = ",e.txt,File" + std::string(9, ',') + "\r\n";
         const std::string sourceRest = oneLineRow("", "f.c");
@@ -123,27 +145,7 @@ public:
 
 private:
     // Goes down as far as the chain goes, then removes it bottom up.
-    void remove() const {
-        int fd = ::open(top_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        int depth = 0;
-        while (fd >= 0 && depth < levels_) {
-            const int child = ::openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (child < 0) break;
-            ::close(fd);
-            fd = child;
-            ++depth;
-        }
-        if (fd < 0) return;
-        ::unlinkat(fd, "f.c", 0);
-        for (; ::unlinkat(fd, "e.txt", 0), depth > 0; --depth) {
-            const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            ::close(fd);
-            fd = parent;
-            if (fd < 0) return;
-            ::unlinkat(fd, name_.c_str(), AT_REMOVEDIR);
-        }
-        ::close(fd);
-    }
+    void remove() const;
 
     std::string top_;
     std::string name_;

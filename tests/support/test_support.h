@@ -1,14 +1,22 @@
 // Helpers shared by the tests: a message display that records what it is
-// asked to show, a temporary folder that removes itself, the verdicts of line
-// rules for a list of lines, and the counts of counted files.
+// asked to show, a temporary folder that removes itself, files the tests
+// make (sparse, unreadable), the program run as a process of its own, the
+// verdicts of line rules for a list of lines, and the counts of counted
+// files.
+//
+// Paths are std::string as the program takes them: the file system's bytes
+// on POSIX, UTF-8 on Windows.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <sys/types.h>
+#endif
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <ostream>
 #include <span>
 #include <string>
@@ -61,10 +69,20 @@ RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, Run
 RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
                       const std::vector<WalkObserver*>& extra = {});
 
+// A path given as the program takes it, for std::filesystem and back.
+std::filesystem::path fsPath(std::string_view path);
+std::string pathText(const std::filesystem::path& path);
+
 // The folder for temporary files that are best kept in memory (deep trees,
 // huge sparse files): /dev/shm when it may be written, else the system's
 // temporary folder.
 std::filesystem::path memoryTempFolder();
+
+// Makes dates in the test process's own runs those of UTC, as the expected
+// rows have them: TZ=UTC on POSIX. A Windows process has the system's time
+// zone (Wine's is the TZ it was started with): a failure says so when that
+// is not UTC.
+void useUtc();
 
 // A fresh folder under the system's temporary folder, removed with its
 // content when the object goes.
@@ -78,7 +96,10 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    // The path of `relative` inside the folder, as a string.
+    // The path of the folder itself, as a string.
+    std::string text() const { return pathText(path_); }
+    // The path of `relative` inside the folder, as a string ("/" in
+    // `relative` is the system's separator).
     std::string at(std::string_view relative) const;
     // Writes `bytes` to `relative`, creating the folders on the way; returns
     // the file's path.
@@ -93,21 +114,60 @@ private:
 // The whole content of a file, as bytes.
 std::string readFile(const std::string& path);
 
+// Makes the file `path` of `size` bytes that holds each piece's bytes at its
+// offset and zeros elsewhere, leaving the zeros unwritten (sparse) where the
+// file system can. True when it could and the file takes at most 1 MiB on
+// disk.
+struct FilePiece {
+    std::uint64_t offset;
+    std::string_view bytes;
+};
+bool makeSparseFile(const std::string& path, std::uint64_t size,
+                    std::initializer_list<FilePiece> pieces);
+
+// Files that no one can open for reading while the object lives, so that a
+// count meets a file it cannot read: on POSIX a link that leads nowhere, on
+// Windows a file held open without sharing, as another program that locks it
+// would.
+class UnreadableFiles {
+public:
+    UnreadableFiles() = default;
+    ~UnreadableFiles();
+    UnreadableFiles(const UnreadableFiles&) = delete;
+    UnreadableFiles& operator=(const UnreadableFiles&) = delete;
+
+    // Makes the file `path` (empty on Windows) and makes it unreadable;
+    // throws when it cannot.
+    void add(const std::string& path);
+
+private:
+    std::vector<void*> handles_;   // Windows: the open handles
+};
+
+// The error number that opening such a file gives: ENOENT on POSIX, on
+// Windows that of a sharing violation.
+int unreadableError();
+
+// The peak memory of the test process so far, in KiB.
+long peakMemoryKiB();
+
 // How the `stepcount` program is run by a test.
 struct ProgramRun {
     std::vector<std::string> arguments;
     std::string cwd = "/";
+#if !defined(_WIN32)
     // When set and the test runs as root: the user and group the program runs
     // as (root's rights would read anything).
     bool asNobody = false;
     // When set: the largest file the program may write (RLIMIT_FSIZE), as if
     // the file system filled up there.
     long long fileSizeLimit = -1;
+#endif
 };
 
 // What the program did: its exit status (128 + the signal when a signal ended
-// it), what it printed and its peak memory as seen while it ran (read every
-// few milliseconds).
+// it; on Windows the exit code), what it printed and its peak memory as seen
+// while it ran (read every few milliseconds).
 struct Ran {
     int status = -1;
     std::string out;
@@ -117,19 +177,30 @@ struct Ran {
 };
 
 // The program started with stdin empty and stdout and stderr caught in files
-// (so neither is a terminal), in the time zone UTC.
+// (so neither is a terminal), in the time zone UTC (on Windows the system's,
+// see useUtc). On POSIX it is forked and executed; on Windows it is the
+// stepcount.exe beside the test program, started by CreateProcessW with the
+// test process's environment.
 class StartedProgram {
 public:
     explicit StartedProgram(const ProgramRun& run);
     ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+#if !defined(_WIN32)
     pid_t pid() const { return pid_; }
+#endif
     // Waits for the program to end; after `timeoutSeconds` (when positive)
     // kills it and says so in Ran::timedOut.
     Ran wait(int timeoutSeconds = 0);
 
 private:
     TempDir io_;
+#if defined(_WIN32)
+    void* process_ = nullptr;   // its HANDLE
+#else
     pid_t pid_ = -1;
+#endif
 };
 
 // Runs the program and waits for it.
@@ -138,6 +209,7 @@ inline Ran runStepcount(const std::vector<std::string>& arguments, const std::st
     return runStepcount(ProgramRun{arguments, cwd});
 }
 
+#if !defined(_WIN32)
 // The user and group a test's program runs as with ProgramRun::asNobody.
 inline constexpr uid_t kNobody = 65534;
 
@@ -146,6 +218,14 @@ inline constexpr uid_t kNobody = 65534;
 // folder open to all, so wherever the tree is, it can unless the system's
 // temporary folder is closed to it.
 std::string whyNobodyCannotRun();
+#else
+// Makes `link` a junction (a folder's link of Windows) to the folder
+// `target`: empty when made, otherwise why not (Wine 8 makes none).
+std::string makeJunction(const std::string& link, const std::string& target);
+
+// Whether the tests run under Wine rather than Windows itself.
+bool underWine();
+#endif
 
 // The verdicts of a language's line rules for `lines`, taken as one file of
 // kind `fileKind` from its first line on.
