@@ -1,27 +1,40 @@
 #include "fuzz_support.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace stepcount::fuzz {
 
 namespace {
 
+// A fresh folder of a random name, in memory (/dev/shm) where there is one;
+// left behind by a crash at worst, removed at a normal exit.
 std::string makeScratchFolder() {
-    const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/stepcount-fuzz-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) fail("cannot create a scratch folder");
-    // Left behind by a crash at worst; removed at a normal exit.
-    static std::string forRemoval;
-    forRemoval = pattern;
+    namespace fs = std::filesystem;
+#if defined(_WIN32)
+    const fs::path base = fs::temp_directory_path();
+#else
+    const fs::path base =
+        ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path();
+#endif
+    std::mt19937_64 random{std::random_device{}()};
+    static fs::path forRemoval;
+    for (int attempt = 0; attempt < 100 && forRemoval.empty(); ++attempt) {
+        const fs::path folder = base / ("stepcount-fuzz-" + std::to_string(random() % 1000000007));
+        std::error_code error;
+        if (fs::create_directory(folder, error)) forRemoval = folder;
+    }
+    if (forRemoval.empty()) fail("cannot create a scratch folder in", base.string());
     std::atexit([] {
-        std::string command = "rm -rf '" + forRemoval + "'";
-        if (std::system(command.c_str()) != 0) { /* nothing more to do */ }
+        std::error_code ignored;
+        fs::remove_all(forRemoval, ignored);
     });
-    return pattern;
+    return forRemoval.string();
 }
 
 }  // namespace
@@ -32,15 +45,11 @@ std::string scratchPath(std::string_view name) {
 }
 
 void writeFile(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) fail("cannot create", path);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written <= 0) fail("cannot write", path);
-        done += static_cast<std::size_t>(written);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) fail("cannot create", path);
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) {
+        fail("cannot write", path);
     }
-    ::close(fd);
 }
 
 }  // namespace stepcount::fuzz

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     for (const std::filesystem::path& input : inputs) {
         std::ifstream in(input, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "cannot read %s\n", input.c_str());
+            std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
             return 1;
         }
         run(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
