@@ -6,8 +6,10 @@
 #   names; count folders given as Z:\..., C:\..., ..\x and with a trailing
 #   "\"; a path of more than 300 characters; -o with "\" and with "/"; a link
 #   that leads back up the tree; -j 1 against -j 4 over many runs (the
-#   thread-exit crash); Ctrl-C (SIGINT to Wine's process, which Wine hands to
-#   the console control handler).
+#   thread-exit crash); --diff of two versions of the odd names (the same
+#   bytes, separators included: the folder column is relative); Ctrl-C
+#   (SIGINT to Wine's process, which Wine hands to the console control
+#   handler).
 # Usage: tools/windows_smoke.sh [RUNS]   RUNS of -j 4 (default 200)
 # Builds what is missing (tools/windows_build.sh, and the Linux stepcount),
 # uses a fresh Wine prefix in a temporary folder, needs no display, and
@@ -250,7 +252,32 @@ else
     fail "-j 4 against -j 1 in $runs runs" "$crashed ended badly, $differing differed"
 fi
 
-# 7. Ctrl-C: Wine turns SIGINT into the console's CTRL_C_EVENT.
+# 7. Comparisons of two versions: the folder column is relative and written
+# with "/" on every system, so the bytes are Linux's exactly.
+cmp_old=$work/t/cmp/OLD
+cmp_new=$work/t/cmp/NEW
+mkdir -p "$work/t/cmp"
+cp -r "$odd" "$cmp_old"
+cp -r "$odd" "$cmp_new"
+printf 'int a;\r\n// c\r\nint b;\r\n' >"$cmp_new/日本語フォルダ/ソース.c"
+rm "$cmp_new/한국어/코드.c"
+printf 'x;\ny;\n' >"$cmp_new/表示/新.c"
+printf 'Dim a\nDim b\n' >"$cmp_new/ソ.bas"
+for encoding in cp932 utf-8; do
+    (cd "$work/t/cmp" &&
+        "$linux" -m vb,c,sql,html --encoding "$encoding" -q -o "lin.$encoding.csv" \
+            --diff OLD NEW >/dev/null)
+    winrun "$work/t/cmp" -m vb,c,sql,html --encoding "$encoding" -q -o "win.$encoding.csv" \
+        --diff OLD NEW >/dev/null 2>&1
+    if cmp -s "$work/t/cmp/win.$encoding.csv" "$work/t/cmp/lin.$encoding.csv"; then
+        pass "--diff of the odd names, $encoding"
+    else
+        fail "--diff of the odd names, $encoding" \
+            "$(cmp "$work/t/cmp/win.$encoding.csv" "$work/t/cmp/lin.$encoding.csv" 2>&1 | head -1)"
+    fi
+done
+
+# 8. Ctrl-C: Wine turns SIGINT into the console's CTRL_C_EVENT.
 big=$work/t/big
 for d in $(seq 1 100); do
     mkdir -p "$big/d$d"
