@@ -79,7 +79,9 @@ TEST_F(GitCountTest, EveryLanguageAndEncodingCountsAsTheCheckout) {
 TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
     // As typed: the rows' first folder.
     const std::string revisions[] = {
-        "v1", "r1", "main", "HEAD~1", firstId, firstId.substr(0, 12), "HEAD",
+        "v1",     "r1",          "main",     "HEAD~1",    firstId,           firstId.substr(0, 12),
+        "HEAD",   "v1:src",      "v1:src/",  "v2:deep/a", "r1:legacy",       "main~1:deep/a/b/",
+        "v1:",    "main^{/at: 1614834367}:legacy",   // the commit found by its message
     };
     for (const std::string& revision : revisions) {
         for (const char* encoding : {"cp932", "utf-8"}) {
@@ -94,7 +96,7 @@ TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
 // size, for every counted file, also in a subfolder of the revision.
 TEST_F(GitCountTest, DatesAreTheCommitTimeAndSizesTheBlobSizes) {
     const std::map<std::string, long long> sizes = repo.blobSizes("v2");
-    for (const std::string revision : {"v2", "HEAD"}) {
+    for (const std::string revision : {"v2", "v2:src", "HEAD"}) {
         SCOPED_TRACE(revision);
         const RunResult counted =
             run({"-m", "vb,c,sql,html", "--encoding", "utf-8", "--repo", repo.path(), revision});

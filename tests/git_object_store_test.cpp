@@ -52,7 +52,7 @@ TEST_F(GitObjectStoreTest, PackedDeltaAndLooseObjectsReadAlike) {
     EXPECT_NE(repo.git("verify-pack -v .git/objects/pack/*.idx").find("chain length = 1: "),
               std::string::npos);
 
-    for (const std::string revision : {"v1", "v2", "v3"}) {
+    for (const std::string revision : {"v1", "v2", "v3", "v3:d1"}) {
         SCOPED_TRACE(revision);
         expectCountLikeCheckout(repo, revision, {"-l", "c", "-j", "3"});
     }

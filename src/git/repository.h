@@ -41,6 +41,9 @@ struct TreeEntry {
 struct RevisionTree {
     ObjectId tree;
     std::time_t commitTime = 0;   // when the revision was committed
+    // Whether the revision named a commit (a tag, a branch, a commit id):
+    // a tree named by its id or by a path ("v1:src") has no commit time.
+    bool committed = false;
 };
 
 class Repository {

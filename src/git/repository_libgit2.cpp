@@ -58,6 +58,7 @@ public:
         if (git_object_peel(&commit.object, object.object, GIT_OBJECT_COMMIT) == 0) {
             resolved.commitTime = static_cast<std::time_t>(
                 git_commit_time(reinterpret_cast<const git_commit*>(commit.object)));
+            resolved.committed = true;
         }
         OwnedObject tree;
         if (git_object_peel(&tree.object, object.object, GIT_OBJECT_TREE) != 0) {

@@ -122,7 +122,7 @@ void GitRepo::remove(std::string_view relative) const { std::filesystem::remove_
 std::string GitRepo::commitAll(std::time_t time, const std::string& tag) const {
     const std::string date = std::to_string(time).insert(0, 1, '@') + " +0000";
     git("add -A");
-    git("commit -q --allow-empty -m " + shellQuoted("at " + std::to_string(time)),
+    git("commit -q --allow-empty -m " + shellQuoted("at: " + std::to_string(time)),
         "GIT_AUTHOR_DATE=" + shellQuoted(date) + " GIT_COMMITTER_DATE=" + shellQuoted(date));
     if (!tag.empty()) git("tag " + shellQuoted(tag));
     std::string id = git("rev-parse HEAD");
@@ -243,7 +243,8 @@ std::string GitTest::checkout(const GitRepo& repo, const std::string& revision) 
     while (folder.back() == '/') folder.pop_back();
     folder = checkouts(repo) + '/' + folder;
     if (!std::filesystem::exists(folder)) {
-        const std::size_t colon = revision.find(':');
+        // The subfolder after the last ":" (a revision may hold one of its own).
+        const std::size_t colon = revision.rfind(':');
         std::string subfolder = colon == std::string::npos ? "" : revision.substr(colon + 1);
         while (!subfolder.empty() && subfolder.back() == '/') subfolder.pop_back();
         exportRevision(repo, revision.substr(0, colon), folder, subfolder);

@@ -89,8 +89,9 @@ public:
     // Removes a file or folder of the work tree.
     void remove(std::string_view relative) const;
 
-    // Stages every change and commits it at `time` (and tags the commit
-    // `tag` when one is given); returns the commit id.
+    // Stages every change and commits it at `time`, with the message
+    // "at: TIME" (and tags the commit `tag` when one is given); returns the
+    // commit id.
     std::string commitAll(std::time_t time, const std::string& tag = {}) const;
 
     // The sizes of the files of `revision`, by their path in it.
