@@ -128,6 +128,39 @@ TEST_F(GitDiffTest, RenamesCaseOnlyRenamesAndFilesBecomingFolders) {
     EXPECT_EQ(compared.ran.err, "");
 }
 
+// "." is the work tree as it is, uncommitted changes and untracked files
+// included, the repository's own .git left out.
+TEST_F(GitDiffTest, WorkTreeComparesAsACopyOfIt) {
+    repo.write("src/calc.c", kCalcAfter + "int later;\n");
+    repo.write("src/untracked.c", "int u;\n");
+    repo.remove("src/keep.c");
+    const std::string copy = temp.at("work-tree-copy");
+    copyTree(repo.path(), copy, ".git");
+    const std::vector<std::string> options[] = {
+        {"-m", "vb,c,sql,html"},
+        {"-l", "cobol", "--encoding", "utf-8"},
+    };
+    for (const std::vector<std::string>& option : options) {
+        for (const auto& [before, after] :
+             {std::pair<std::string, std::string>{"v1", "."}, {".", "v2"}, {"HEAD", "."}}) {
+            SCOPED_TRACE(before + " " + after + " " + option[1]);
+            expectDiffLikeCheckouts(repo, before, after, option, copy);
+        }
+    }
+    const RunResult fromInside = run({"-m", "vb,c,sql,html", "--repo", repo.at("src/only_new"),
+                                      "--diff", "v1", "."});
+    const RunResult fromTop = run({"-m", "vb,c,sql,html", "--repo", repo.path(), "--diff", "v1", "."});
+    EXPECT_EQ(fromInside.ran.status, 0) << fromInside.ran.err;
+    EXPECT_TRUE(sameResult(fromInside.result, fromTop.result));
+
+    // A linked work tree (its .git a file) checked out at v1 is v1.
+    repo.git("worktree add -q " + shellQuoted(temp.at("linked")) + " v1");
+    const RunResult linked = run({"-m", "vb,c,sql,html", "--repo", temp.at("linked"), "--diff", "v1", "."});
+    const RunResult itself = run({"-m", "vb,c,sql,html", "--repo", repo.path(), "--diff", "v1", "v1"});
+    EXPECT_EQ(linked.ran.status, 0) << linked.ran.err;
+    EXPECT_TRUE(sameResult(linked.result, itself.result));
+}
+
 // Links and submodules are met in a comparison as in a count: listed
 // without figures, with a message naming them as the rows do.
 TEST_F(GitTest, LinksAndSubmodulesInAComparison) {

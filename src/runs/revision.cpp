@@ -52,7 +52,8 @@ VersionSource revisionVersion(const std::string& repository, const std::string& 
         if (workTree.empty()) {
             throw git::GitError("the repository at '" + repository + "' has no work tree to compare with");
         }
-        return folderVersion(workTree);
+        // The repository's own files are no part of the work tree.
+        return folderVersion(workTree, ".git");
     }
     return gitVersion(repository, resolveRevision(repository, revision), revision);
 }
