@@ -51,7 +51,8 @@ protected:
         repo.git("tag -a r1 -m release");
         repo.write("src/a,b.c", "int a;\nint b;\n");
         repo.remove("samples/vb");
-        repo.write("deep/a/new.frm", "VERSION 5.00\nBegin VB.Form F\nEnd\nAttribute VB_Name = \"F\"\n");
+        repo.write("deep/a/new.frm",
+                   "VERSION 5.00\nBegin VB.Form F\nEnd\nAttribute VB_Name = \"F\"\n");
         repo.commitAll(kSecondCommit, "v2");
     }
 
@@ -86,7 +87,8 @@ TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
     for (const std::string& revision : revisions) {
         for (const char* encoding : {"cp932", "utf-8"}) {
             SCOPED_TRACE(revision + " " + encoding);
-            expectCountLikeCheckout(repo, revision, {"-m", "vb,c,sql,html", "--encoding", encoding});
+            expectCountLikeCheckout(repo, revision,
+                                    {"-m", "vb,c,sql,html", "--encoding", encoding});
             expectCountLikeCheckout(repo, revision, {"-l", "cobol", "--encoding", encoding});
         }
     }
@@ -153,10 +155,11 @@ TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
               rows::kStandardHeader + rows::uncountedRow("v1", ".gitmodules") + "v1,a.c,File,3," +
                   date + ",1,0,0,1,1,0.0\r\n" + rows::folderRow("v1", "lib") +
                   rows::uncountedRow("v1", "link.c") + rows::uncountedRow("v1", "linkdir") +
-                  rows::folderRow("v1", "sub") + "v1/sub,b.c,File,3," + date + ",1,0,0,1,1,0.0\r\n" +
-                  rows::uncountedRow("v1/sub", "dangling.c"));
+                  rows::folderRow("v1", "sub") + "v1/sub,b.c,File,3," + date +
+                  ",1,0,0,1,1,0.0\r\n" + rows::uncountedRow("v1/sub", "dangling.c"));
     EXPECT_EQ(counted.ran.err,
-              "Not counted \"v1/lib\": a submodule (another repository), listed without its content\n"
+              "Not counted \"v1/lib\": a submodule (another repository), listed without its "
+              "content\n"
               "Not counted \"v1/link.c\": a symbolic link in the repository\n"
               "Not counted \"v1/linkdir\": a symbolic link in the repository\n"
               "Not counted \"v1/sub/dangling.c\": a symbolic link in the repository\n");
@@ -199,6 +202,7 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
     const std::string blob = repo.git("rev-parse v1:src/a,b.c").substr(0, 40);
     const std::string plain = temp.mkdir("plain");
     const std::string& at = repo.path();
+    const std::string unknown = "unknown revision 'nope' in the repository at " + at;
     struct Case {
         std::vector<std::string> arguments;
         std::string message;
@@ -206,16 +210,18 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
     const Case cases[] = {
         {{"--repo", plain, "v1"}, "no git repository at '" + plain + "'"},
         {{"--repo", plain + "/missing", "v1"}, "no git repository at '" + plain + "/missing'"},
-        {{"--repo", at, "nope"}, "unknown revision 'nope' in the repository at " + at},
-        {{"--repo", at, "nope:src"}, "unknown revision 'nope' in the repository at " + at},
+        {{"--repo", at, "nope"}, unknown},
+        {{"--repo", at, "nope:src"}, unknown},
         {{"--repo", at, "v1:src/a,b.c"}, "'src/a,b.c' in revision 'v1' is a file, not a folder"},
-        {{"--repo", at, blob}, "'" + blob + "' names a file, not a folder tree, in the repository at " + at},
+        {{"--repo", at, blob},
+         "'" + blob + "' names a file, not a folder tree, in the repository at " + at},
         {{"--repo", at, "v1:nope"}, "no folder 'nope' in revision 'v1'"},
         {{"--repo", at, "v1:src/nope/"}, "no folder 'src/nope' in revision 'v1'"},
-        {{"--repo", at, "--diff", "v1", "nope"}, "unknown revision 'nope' in the repository at " + at},
-        {{"--repo", at, "--diff", "nope", "v1"}, "unknown revision 'nope' in the repository at " + at},
+        {{"--repo", at, "--diff", "v1", "nope"}, unknown},
+        {{"--repo", at, "--diff", "nope", "v1"}, unknown},
         {{"--repo", at, "--diff", "v1:src", "v2:nope"}, "no folder 'nope' in revision 'v2'"},
-        {{"--repo", at, "--diff", ".", "v1:src/a,b.c"}, "'src/a,b.c' in revision 'v1' is a file, not a folder"},
+        {{"--repo", at, "--diff", ".", "v1:src/a,b.c"},
+         "'src/a,b.c' in revision 'v1' is a file, not a folder"},
         {{"--repo", temp.at("bare.git"), "--diff", "v1", "."},
          "the repository at '" + temp.at("bare.git") + "' has no work tree to compare with"},
     };

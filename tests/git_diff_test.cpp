@@ -62,12 +62,14 @@ protected:
         repo.write("src/x.c/inner.c", "int x;\n");
         repo.remove("src/dir.c");
         repo.write("src/dir.c", "int dir;\n");
-        repo.write("src/日本語.c", "/* " + kNihongo + " */\nchar* s = \"" + kHyou + kHyou + "\";\nint n;\n");
+        repo.write("src/日本語.c",
+                   "/* " + kNihongo + " */\nchar* s = \"" + kHyou + kHyou + "\";\nint n;\n");
         repo.write("src/" + kNihongo + ".sql", "select '" + kHyou + "';\nselect 2;\n");
         repo.remove("src/only_old");
         repo.write("src/only_new/new.c", "int fresh;\n");
         repo.write("legacy/PROG.cob", kCobol + "000600     STOP RUN.\r\n");
-        repo.write("samples/vb/Module1.bas", "Attribute VB_Name = \"Module1\"\r\nPublic x As Long\r\n");
+        repo.write("samples/vb/Module1.bas",
+                   "Attribute VB_Name = \"Module1\"\r\nPublic x As Long\r\n");
         secondId = repo.commitAll(kSecondCommit, "v2");
     }
 
@@ -149,14 +151,17 @@ TEST_F(GitDiffTest, WorkTreeComparesAsACopyOfIt) {
     }
     const RunResult fromInside = run({"-m", "vb,c,sql,html", "--repo", repo.at("src/only_new"),
                                       "--diff", "v1", "."});
-    const RunResult fromTop = run({"-m", "vb,c,sql,html", "--repo", repo.path(), "--diff", "v1", "."});
+    const RunResult fromTop =
+        run({"-m", "vb,c,sql,html", "--repo", repo.path(), "--diff", "v1", "."});
     EXPECT_EQ(fromInside.ran.status, 0) << fromInside.ran.err;
     EXPECT_TRUE(sameResult(fromInside.result, fromTop.result));
 
     // A linked work tree (its .git a file) checked out at v1 is v1.
     repo.git("worktree add -q " + shellQuoted(temp.at("linked")) + " v1");
-    const RunResult linked = run({"-m", "vb,c,sql,html", "--repo", temp.at("linked"), "--diff", "v1", "."});
-    const RunResult itself = run({"-m", "vb,c,sql,html", "--repo", repo.path(), "--diff", "v1", "v1"});
+    const RunResult linked =
+        run({"-m", "vb,c,sql,html", "--repo", temp.at("linked"), "--diff", "v1", "."});
+    const RunResult itself =
+        run({"-m", "vb,c,sql,html", "--repo", repo.path(), "--diff", "v1", "v1"});
     EXPECT_EQ(linked.ran.status, 0) << linked.ran.err;
     EXPECT_TRUE(sameResult(linked.result, itself.result));
 }
@@ -191,7 +196,8 @@ TEST_F(GitTest, LinksAndSubmodulesInAComparison) {
               ".,link.c,File,読込失敗,C,,,,,,,,,,,,\r\n"
               ",合計,Total,,,1,1,0,1,0,0,1,0,0,0,0,\r\n");
     EXPECT_EQ(compared.ran.err,
-              "Not counted \"./lib\": a submodule (another repository), listed without its content\n"
+              "Not counted \"./lib\": a submodule (another repository), listed without its "
+              "content\n"
               "Not counted \"./link.c\": a symbolic link in the repository\n");
 }
 

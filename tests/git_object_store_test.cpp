@@ -25,7 +25,9 @@ long objectCount(const GitRepo& repo, const std::string& name) {
 void writeFiles(const GitRepo& repo, int files, int lines, int version) {
     for (int file = 0; file < files; ++file) {
         std::string content = "/* file " + std::to_string(file) + " */\n";
-        for (int line = 0; line < lines; ++line) content += "int v" + std::to_string(line) + " = 1;\n";
+        for (int line = 0; line < lines; ++line) {
+            content += "int v" + std::to_string(line) + " = 1;\n";
+        }
         content += "int version = " + std::to_string(version) + ";\n";
         char path[32];
         std::snprintf(path, sizeof path, "d%d/f%d.c", file / 100, file);
@@ -84,18 +86,20 @@ TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) 
     ASSERT_EQ(whole.ran.status, 0) << whole.ran.err;
     EXPECT_EQ(counted.ran.status, 0);
     std::string expected = whole.result;
-    const std::string bigRow = "v1/src,big.c,File,2010," + dateColumn(kFirstCommit) + ",2,1,0,1,2,50.0,\r\n";
+    const std::string bigRow =
+        "v1/src,big.c,File,2010," + dateColumn(kFirstCommit) + ",2,1,0,1,2,50.0,\r\n";
     ASSERT_NE(expected.find(bigRow), std::string::npos) << expected;
     expected.replace(expected.find(bigRow), bigRow.size(), rows::uncountedRow("v1/src", "big.c"));
     EXPECT_TRUE(sameResult(counted.result, expected));
     EXPECT_TRUE(counted.ran.err.starts_with(
-        "Cannot read file \"v1/src/big.c\": not in the repository (object not found - no match for id (" +
+        "Cannot read file \"v1/src/big.c\": not in the repository (object not found - no match "
+        "for id (" +
         big + "))"))
         << counted.ran.err;
 
     // In a comparison, the file cannot be read in either version.
-    const RunResult compared = run({"-l", "c", "--encoding", "utf-8", "--repo", partial.path(), "--diff",
-                                    "v1", "v1"});
+    const RunResult compared = run(
+        {"-l", "c", "--encoding", "utf-8", "--repo", partial.path(), "--diff", "v1", "v1"});
     EXPECT_EQ(compared.ran.status, 0);
     EXPECT_NE(compared.result.find("./src,big.c,File,読込失敗,C,,,,,,,,,,,,\r\n"), std::string::npos)
         << compared.result;
@@ -112,7 +116,11 @@ TEST_F(GitObjectStoreTest, ConcurrentGcAndCommitDoNotDisturbACount) {
     const struct {
         const char* revision;
         const char* git;
-    } rounds[] = {{"r0", "gc -q --prune=now"}, {"r1", "repack -q -a -d -f"}, {"r2", "gc -q --prune=now"}};
+    } rounds[] = {
+        {"r0", "gc -q --prune=now"},
+        {"r1", "repack -q -a -d -f"},
+        {"r2", "gc -q --prune=now"},
+    };
     for (int round = 0; round < 3; ++round) {
         const std::string revision = rounds[round].revision;
         SCOPED_TRACE(rounds[round].git);
@@ -125,8 +133,9 @@ TEST_F(GitObjectStoreTest, ConcurrentGcAndCommitDoNotDisturbACount) {
         const RunResult before = run(arguments);
         ASSERT_EQ(before.ran.status, 0) << before.ran.err;
 
-        BackgroundShell git(repo.command(rounds[round].git) + " && echo 'int more;' >> more.c && " +
-                            repo.command("add more.c") + " && " + repo.command("commit -q -m more"));
+        BackgroundShell git(repo.command(rounds[round].git) + " && echo 'int more;' >> more.c" +
+                            " && " + repo.command("add more.c") + " && " +
+                            repo.command("commit -q -m more"));
         int counts = 0;
         do {
             const RunResult during = run(arguments);

@@ -43,7 +43,8 @@ ShellRun runShell(const std::string& command) {
 BackgroundShell::BackgroundShell(const std::string& command) {
     const std::string line = command + " >/dev/null 2>&1";
     const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
-    if (::posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+    if (::posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv),
+                      environ) != 0) {
         throw std::runtime_error("cannot start: " + command);
     }
 }
@@ -99,7 +100,8 @@ std::string GitRepo::command(const std::string& arguments, const std::string& en
 
 std::string GitRepo::git(const std::string& arguments, const std::string& environment) const {
     const std::string errors = path_ + ".git-errors";
-    const ShellRun run = runShell("{ " + command(arguments, environment) + "\n} 2>" + shellQuoted(errors));
+    const ShellRun run =
+        runShell("{ " + command(arguments, environment) + "\n} 2>" + shellQuoted(errors));
     std::string detail;
     if (run.status != 0 && std::filesystem::exists(errors)) detail = readFile(errors);
     std::filesystem::remove(errors);
@@ -151,7 +153,8 @@ void exportRevision(const GitRepo& repo, const std::string& revision, const std:
     // The archive of a commit gives every file the commit's time.
     const std::string unpacked = subfolder.empty() ? folder : folder + ".whole";
     std::filesystem::create_directories(unpacked);  // with the folder's parent
-    repo.git("archive --format=tar " + shellQuoted(revision) + " | tar -x -C " + shellQuoted(unpacked));
+    repo.git("archive --format=tar " + shellQuoted(revision) + " | tar -x -C " +
+             shellQuoted(unpacked));
     if (subfolder.empty()) return;
     std::filesystem::rename(unpacked + '/' + subfolder, folder);
     std::filesystem::remove_all(unpacked);
