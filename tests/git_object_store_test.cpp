@@ -62,6 +62,44 @@ TEST_F(GitObjectStoreTest, PackedDeltaAndLooseObjectsReadAlike) {
     expectDiffLikeCheckouts(repo, "v2", "v3", {"-l", "c"});
 }
 
+// A pack is read a window at a time: memory stays flat whatever its size.
+TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
+    GitRepo repo(temp.at("repo"));
+    // Stored as they are, the pack is as large as the files and made quickly.
+    repo.git("config core.compression 0");
+    constexpr int kFiles = 120;
+    const std::string lines = [] {
+        std::string text;
+        for (int line = 0; line < 10486; ++line) text += std::string(98, 'x') + ";\n";
+        return text;
+    }();
+    char name[16];
+    for (int file = 0; file < kFiles; ++file) {
+        std::snprintf(name, sizeof name, "f%03d.c", file);
+        repo.write(name, std::string("int ") + name + ";\n" + lines);   // no two alike
+    }
+    repo.commitAll(kFirstCommit, "v1");
+    for (int file = 0; file < kFiles; ++file) {
+        std::snprintf(name, sizeof name, "f%03d.c", file);
+        repo.remove(name);
+    }
+    repo.git("repack -q -a -d --window=0");
+    repo.git("prune-packed");
+    ASSERT_GT(objectCount(repo, "size-pack"), 120 * 1024);
+
+    const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
+    EXPECT_EQ(counted.ran.status, 0) << counted.ran.err;
+    const std::vector<std::string> rows = resultLines(counted.result);
+    ASSERT_EQ(rows.size(), kFiles + 1u);
+    EXPECT_EQ(rows[1], "v1,f000.c,File,1048612," + dateColumn(kFirstCommit) +
+                           ",10487,0,0,10487,10487,0.0");
+    std::cout << "[ peak    ] counting a " << objectCount(repo, "size-pack") / 1024
+              << " MiB pack: " << counted.ran.maxRssKiB << " KiB\n";
+#ifndef STEPCOUNT_SANITIZED
+    EXPECT_LT(counted.ran.maxRssKiB, 64 * 1024);
+#endif
+}
+
 // A blob missing from a partial clone is a file that cannot be read: its row
 // without counts, the count's message, and the run goes on.
 TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) {

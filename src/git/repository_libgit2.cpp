@@ -11,7 +11,13 @@ namespace {
 
 void initialise() {
     static std::once_flag once;
-    std::call_once(once, [] { git_libgit2_init(); });
+    std::call_once(once, [] {
+        git_libgit2_init();
+        // Packs are mapped a window at a time, within a bound for the whole
+        // process: memory stays flat however large the repository.
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_SIZE, std::size_t{8} << 20);
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, std::size_t{32} << 20);
+    });
 }
 
 // The last libgit2 error's message, for the details of a GitError.
