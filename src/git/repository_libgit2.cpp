@@ -17,6 +17,9 @@ void initialise() {
         // process: memory stays flat however large the repository.
         git_libgit2_opts(GIT_OPT_SET_MWINDOW_SIZE, std::size_t{8} << 20);
         git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, std::size_t{32} << 20);
+        // Objects are read as git reads them, without hashing each again to
+        // check its id: that took half the time of reading a revision.
+        git_libgit2_opts(GIT_OPT_ENABLE_STRICT_HASH_VERIFICATION, 0);
     });
 }
 
