@@ -46,6 +46,7 @@ protected:
     void SetUp() override {
         GitTest::SetUp();
         if (IsSkipped()) return;
+        repo = GitRepo::create(repo.path());
         writeMixedTree(repo);
         firstId = repo.commitAll(kFirstCommit, "v1");
         repo.git("tag -a r1 -m release");
@@ -136,10 +137,10 @@ TEST_F(GitCountTest, BareCloneAndFolderInsideTheWorkTreeGiveTheSameRows) {
 // Symbolic links (to a file, to a folder, dangling) are listed without
 // counts and a submodule as a folder without content, each with a message.
 TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
-    GitRepo library(temp.at("library"));
+    const GitRepo library = GitRepo::create(temp.at("library"));
     library.write("lib.c", "int lib;\n");
     library.commitAll(kFirstCommit);
-    GitRepo repo(temp.at("repo"));
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
     repo.write("a.c", rows::kOneLine);
     repo.write("sub/b.c", rows::kOneLine);
     std::filesystem::create_symlink("a.c", repo.at("link.c"));
@@ -172,7 +173,7 @@ TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
 // bytes are in memory twice at the peak: as the library inflates the object
 // and as the counter's copy.
 TEST_F(GitTest, HundredMegabyteBlobIsCounted) {
-    GitRepo repo(temp.at("repo"));
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
     const std::string line = std::string(62, 'a') + ";\n";
     constexpr std::size_t kLines = 1638400;   // 100 MiB of 64-byte lines
     std::string content;

@@ -37,6 +37,7 @@ protected:
     void SetUp() override {
         GitTest::SetUp();
         if (IsSkipped()) return;
+        repo = GitRepo::create(repo.path());
         std::filesystem::copy(STEPCOUNT_SOURCE_DIR "/samples", repo.at("samples"),
                               std::filesystem::copy_options::recursive);
         repo.write("src/calc.c", kCalcBefore);
@@ -169,10 +170,10 @@ TEST_F(GitDiffTest, WorkTreeComparesAsACopyOfIt) {
 // Links and submodules are met in a comparison as in a count: listed
 // without figures, with a message naming them as the rows do.
 TEST_F(GitTest, LinksAndSubmodulesInAComparison) {
-    GitRepo library(temp.at("library"));
+    const GitRepo library = GitRepo::create(temp.at("library"));
     library.write("lib.c", "int lib;\n");
     library.commitAll(kFirstCommit);
-    GitRepo repo(temp.at("repo"));
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
     repo.write("a.c", rows::kOneLine);
     std::filesystem::create_symlink("a.c", repo.at("link.c"));
     repo.git("submodule add -q " + shellQuoted(library.path()) + " lib");

@@ -39,7 +39,7 @@ class GitObjectStoreTest : public GitTest {};
 
 // v1 and v2 packed (v2's files as deltas against v1's), v3 loose.
 TEST_F(GitObjectStoreTest, PackedDeltaAndLooseObjectsReadAlike) {
-    GitRepo repo(temp.at("repo"));
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
     writeFiles(repo, 150, 30, 1);
     repo.commitAll(kFirstCommit, "v1");
     writeFiles(repo, 150, 30, 2);
@@ -64,7 +64,7 @@ TEST_F(GitObjectStoreTest, PackedDeltaAndLooseObjectsReadAlike) {
 
 // A pack is read a window at a time: memory stays flat whatever its size.
 TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
-    GitRepo repo(temp.at("repo"));
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
     // Stored as they are, the pack is as large as the files and made quickly.
     repo.git("config core.compression 0");
     constexpr int kFiles = 120;
@@ -103,7 +103,7 @@ TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
 // A blob missing from a partial clone is a file that cannot be read: its row
 // without counts, the count's message, and the run goes on.
 TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) {
-    GitRepo origin(temp.at("origin"));
+    const GitRepo origin = GitRepo::create(temp.at("origin"));
     origin.git("config uploadpack.allowFilter true");
     origin.write("a.c", rows::kOneLine);
     origin.write("src/big.c", std::string(2000, '/') + "\nint big;\n");
@@ -112,7 +112,7 @@ TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) 
     origin.commitAll(kFirstCommit, "v1");
     origin.git("clone -q --filter=blob:limit=1k --no-checkout " +
                shellQuoted("file://" + origin.path()) + ' ' + shellQuoted(temp.at("partial")));
-    const GitRepo partial = GitRepo::existing(temp.at("partial"));
+    const GitRepo partial(temp.at("partial"));   // a clone
     const std::string big = origin.git("rev-parse v1:src/big.c").substr(0, 40);
     // The objects of v1, the missing marked "?", listed without fetching any.
     const std::string objects = partial.git("rev-list --objects --missing=print v1");
@@ -148,7 +148,7 @@ TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) 
 // git packing, pruning and committing in the repository while it is read:
 // every count started while git works gives the rows of a count before it.
 TEST_F(GitObjectStoreTest, ConcurrentGcAndCommitDoNotDisturbACount) {
-    GitRepo repo(temp.at("repo"));
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
     const std::vector<std::string> options{"-m", "vb,c,sql,html", "-j", "2", "--repo", repo.path()};
     // What git does in each round while the revision of the round is counted.
     const struct {

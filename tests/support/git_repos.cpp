@@ -84,15 +84,15 @@ std::string gitCommand(const std::string& environment) {
 
 bool gitAvailable() { return runShell(gitCommand() + " --version").status == 0; }
 
-GitRepo::GitRepo(std::string folder) : path_(std::move(folder)) {
-    std::filesystem::create_directories(path_);
-    git("init -q -b main");
-    git("config user.name Tester");
-    git("config user.email tester@example.com");
-    git("config gc.auto 0");
+GitRepo GitRepo::create(std::string folder) {
+    std::filesystem::create_directories(folder);
+    GitRepo repo(std::move(folder));
+    repo.git("init -q -b main");
+    repo.git("config user.name Tester");
+    repo.git("config user.email tester@example.com");
+    repo.git("config gc.auto 0");
+    return repo;
 }
-
-GitRepo GitRepo::existing(std::string folder) { return GitRepo(std::move(folder), Existing{}); }
 
 std::string GitRepo::command(const std::string& arguments, const std::string& environment) const {
     return "cd " + shellQuoted(path_) + " && " + gitCommand(environment) + ' ' + arguments;

@@ -66,11 +66,11 @@ std::string gitCommand(const std::string& environment = {});
 // made at given times (UTC) so that their dates are known.
 class GitRepo {
 public:
-    // Creates the repository at `folder` (and the folder when missing), on
-    // the branch main, with its own user name and e-mail and no automatic gc.
-    explicit GitRepo(std::string folder);
-    // A repository that exists already (a clone).
-    static GitRepo existing(std::string folder);
+    // The repository at `folder`, as it is (a clone).
+    explicit GitRepo(std::string folder) : path_(std::move(folder)) {}
+    // Creates a repository at `folder` (and the folder when missing), on the
+    // branch main, with its own user name and e-mail and no automatic gc.
+    static GitRepo create(std::string folder);
 
     const std::string& path() const { return path_; }
     // The path of `relative` in the work tree.
@@ -98,8 +98,6 @@ public:
     std::map<std::string, long long> blobSizes(const std::string& revision) const;
 
 private:
-    struct Existing {};
-    GitRepo(std::string folder, Existing) : path_(std::move(folder)) {}
     std::string path_;
 };
 
