@@ -43,15 +43,20 @@ ShellRun runShell(const std::string& command) {
 BackgroundShell::BackgroundShell(const std::string& command) {
     const std::string line = command + " >/dev/null 2>&1";
     const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
-    if (::posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv),
-                      environ) != 0) {
-        throw std::runtime_error("cannot start: " + command);
-    }
+    // A process group of its own, so that what it started goes with it.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+    const int failed = ::posix_spawn(&pid_, "/bin/sh", nullptr, &attributes,
+                                     const_cast<char* const*>(argv), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (failed != 0) throw std::runtime_error("cannot start: " + command);
 }
 
 BackgroundShell::~BackgroundShell() {
     if (running()) {
-        ::kill(pid_, SIGKILL);
+        ::kill(-pid_, SIGKILL);
         wait();
     }
 }

@@ -37,7 +37,7 @@ struct ShellRun {
 ShellRun runShell(const std::string& command);
 
 // A shell command running in the background, its output thrown away; killed
-// if still running when the object goes.
+// with what it started if still running when the object goes.
 class BackgroundShell {
 public:
     explicit BackgroundShell(const std::string& command);
