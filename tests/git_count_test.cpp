@@ -167,6 +167,21 @@ TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
     EXPECT_EQ(counted.ran.out, "計数完了しました。\nFiles counted: 2, files not counted: 4, folders: 2, "
                                "total steps: 2. "
                                "Result file: " + temp.at("result-1.csv") + "\n");
+
+    // Neither is a folder that a count can start from, and the message says what it is.
+    const std::pair<std::string, std::string> refusals[] = {
+        {"lib", "a submodule (another repository)"},
+        {"linkdir", "a symbolic link"},
+        {"sub/dangling.c", "a symbolic link"},
+    };
+    for (const auto& [path, what] : refusals) {
+        const RunResult refused = run({"-l", "c", "--repo", repo.path(), "v1:" + path});
+        EXPECT_EQ(refused.ran.status, 2);
+        EXPECT_EQ(refused.ran.err, "stepcount: '" + path + "' in revision 'v1' is " + what +
+                                       ", not a folder\nTry 'stepcount --help' for more "
+                                       "information.\n");
+        EXPECT_FALSE(refused.written);
+    }
 }
 
 // A blob of 100 MiB is read from the object store and counted whole. Its

@@ -84,7 +84,12 @@ public:
             throw GitError("no folder '" + subfolder + "' in revision '" + revision + "'");
         }
         if (git_tree_entry_type(entry.object) != GIT_OBJECT_TREE) {
-            throw GitError("'" + subfolder + "' in revision '" + revision + "' is a file, not a folder");
+            const git_filemode_t mode = git_tree_entry_filemode(entry.object);
+            const char* what = mode == GIT_FILEMODE_COMMIT ? "a submodule (another repository)"
+                               : mode == GIT_FILEMODE_LINK ? "a symbolic link"
+                                                           : "a file";
+            throw GitError("'" + subfolder + "' in revision '" + revision + "' is " + what +
+                           ", not a folder");
         }
         resolved.tree = idOf(git_tree_entry_id(entry.object));
         return resolved;
