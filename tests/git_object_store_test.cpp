@@ -100,6 +100,34 @@ TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
 #endif
 }
 
+// A damaged object is a file, or a folder, that cannot be read: its row
+// without counts or content, a message, and the run goes on.
+TEST_F(GitObjectStoreTest, DamagedObjectsAreFilesAndFoldersThatCannotBeRead) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    repo.write("a.c", "int a;\n");
+    repo.write("sub/b.c", "int b;\n");
+    repo.write("z.c", rows::kOneLine);
+    repo.commitAll(kFirstCommit, "v1");
+    for (const char* object : {"v1:a.c", "v1:sub"}) {
+        const std::string id = repo.git("rev-parse " + std::string(object)).substr(0, 40);
+        const std::string file = repo.at(".git/objects/" + id.substr(0, 2) + '/' + id.substr(2));
+        std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        repo.write(".git/objects/" + id.substr(0, 2) + '/' + id.substr(2), "damaged");
+    }
+
+    const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
+    EXPECT_EQ(counted.ran.status, 0);
+    EXPECT_EQ(counted.result, rows::kStandardHeader + rows::uncountedRow("v1", "a.c") +
+                                  rows::folderRow("v1", "sub") + "v1,z.c,File,3," +
+                                  dateColumn(kFirstCommit) + ",1,0,0,1,1,0.0\r\n");
+    EXPECT_TRUE(counted.ran.err.starts_with(
+        "Cannot read file \"v1/a.c\": damaged in the repository ("))
+        << counted.ran.err;
+    EXPECT_TRUE(counted.ran.err.ends_with("Cannot read folder \"v1/sub\": Input/output error\n"))
+        << counted.ran.err;
+}
+
 // A blob missing from a partial clone is a file that cannot be read: its row
 // without counts, the count's message, and the run goes on.
 TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) {

@@ -63,7 +63,7 @@ public:
     virtual std::vector<TreeEntry> list(const ObjectId& tree) = 0;
 
     // The bytes of a file; GitError when the repository does not hold it
-    // (a partial clone).
+    // (a partial clone) or it cannot be read (damaged).
     virtual void read(const ObjectId& blob, std::string& bytes) = 0;
 
     // The folder the repository was opened by (for each thread to open it

@@ -123,8 +123,11 @@ public:
     void read(const ObjectId& id, std::string& bytes) override {
         const git_oid oid = oidOf(id);
         OwnedBlob blob;
-        if (git_blob_lookup(&blob.object, repository_, &oid) != 0) {
-            throw GitError("not in the repository (" + lastError() + ")");
+        const int failed = git_blob_lookup(&blob.object, repository_, &oid);
+        if (failed == GIT_ENOTFOUND) throw GitError("not in the repository (" + lastError() + ")");
+        if (failed != 0) {
+            // There, but it does not inflate (or its pack cannot be read).
+            throw GitError("damaged in the repository (" + lastError() + ")");
         }
         const auto size = static_cast<std::size_t>(git_blob_rawsize(blob.object));
         bytes.assign(static_cast<const char*>(git_blob_rawcontent(blob.object)), size);
