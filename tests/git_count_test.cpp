@@ -137,16 +137,13 @@ TEST_F(GitCountTest, BareCloneAndFolderInsideTheWorkTreeGiveTheSameRows) {
 // Symbolic links (to a file, to a folder, dangling) are listed without
 // counts and a submodule as a folder without content, each with a message.
 TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
-    const GitRepo library = GitRepo::create(temp.at("library"));
-    library.write("lib.c", "int lib;\n");
-    library.commitAll(kFirstCommit);
     const GitRepo repo = GitRepo::create(temp.at("repo"));
     repo.write("a.c", rows::kOneLine);
     repo.write("sub/b.c", rows::kOneLine);
     std::filesystem::create_symlink("a.c", repo.at("link.c"));
     std::filesystem::create_symlink("sub", repo.at("linkdir"));
     std::filesystem::create_symlink("nowhere.c", repo.at("sub/dangling.c"));
-    repo.git("submodule add -q " + shellQuoted(library.path()) + " lib");
+    repo.addSubmodule("lib", temp.at("library"));
     repo.commitAll(kFirstCommit, "v1");
 
     const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});

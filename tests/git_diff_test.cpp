@@ -170,13 +170,10 @@ TEST_F(GitDiffTest, WorkTreeComparesAsACopyOfIt) {
 // Links and submodules are met in a comparison as in a count: listed
 // without figures, with a message naming them as the rows do.
 TEST_F(GitTest, LinksAndSubmodulesInAComparison) {
-    const GitRepo library = GitRepo::create(temp.at("library"));
-    library.write("lib.c", "int lib;\n");
-    library.commitAll(kFirstCommit);
     const GitRepo repo = GitRepo::create(temp.at("repo"));
     repo.write("a.c", rows::kOneLine);
     std::filesystem::create_symlink("a.c", repo.at("link.c"));
-    repo.git("submodule add -q " + shellQuoted(library.path()) + " lib");
+    repo.addSubmodule("lib", temp.at("library"));
     repo.commitAll(kFirstCommit, "v1");
     std::filesystem::remove(repo.at("link.c"));
     std::filesystem::create_symlink("b.c", repo.at("link.c"));

@@ -137,6 +137,13 @@ std::string GitRepo::commitAll(std::time_t time, const std::string& tag) const {
     return id;
 }
 
+void GitRepo::addSubmodule(const std::string& name, const std::string& folder) const {
+    const GitRepo library = create(folder);
+    library.write("lib.c", "int lib;\n");
+    library.commitAll(kFirstCommit);
+    git("submodule add -q " + shellQuoted(folder) + ' ' + shellQuoted(name));
+}
+
 std::map<std::string, long long> GitRepo::blobSizes(const std::string& revision) const {
     // "<mode> blob <id> <size>\t<path>", the path unquoted (-z).
     std::map<std::string, long long> sizes;

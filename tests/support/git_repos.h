@@ -94,6 +94,10 @@ public:
     // commit id.
     std::string commitAll(std::time_t time, const std::string& tag = {}) const;
 
+    // Adds the submodule `name`: a repository made at `folder`, holding one
+    // committed file, lib.c.
+    void addSubmodule(const std::string& name, const std::string& folder) const;
+
     // The sizes of the files of `revision`, by their path in it.
     std::map<std::string, long long> blobSizes(const std::string& revision) const;
 
