@@ -41,6 +41,9 @@ struct TreeEntry {
 struct RevisionTree {
     ObjectId tree;
     std::time_t commitTime = 0;   // when the revision was committed
+    // Whether the revision named a commit (a tag, a branch, a commit id):
+    // a tree named by its id or by a path ("v1:src") has no commit time.
+    bool committed = false;
 };
 
 class Repository {
@@ -60,7 +63,7 @@ public:
     virtual std::vector<TreeEntry> list(const ObjectId& tree) = 0;
 
     // The bytes of a file; GitError when the repository does not hold it
-    // (a partial clone).
+    // (a partial clone) or it cannot be read (damaged).
     virtual void read(const ObjectId& blob, std::string& bytes) = 0;
 
     // The folder the repository was opened by (for each thread to open it
