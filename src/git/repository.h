@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace stepcount::git {
@@ -64,7 +65,8 @@ public:
 
     // The bytes of a file; GitError when the repository does not hold it
     // (a partial clone) or it cannot be read (damaged).
-    virtual void read(const ObjectId& blob, std::string& bytes) = 0;
+    // `bytes` stays valid while what the call returns is kept.
+    virtual std::shared_ptr<const void> read(const ObjectId& blob, std::string_view& bytes) = 0;
 
     // The folder the repository was opened by (for each thread to open it
     // again), and its work tree (empty for a bare repository).

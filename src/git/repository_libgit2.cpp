@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "git/repository.h"
 
@@ -120,7 +121,7 @@ public:
         return entries;
     }
 
-    void read(const ObjectId& id, std::string& bytes) override {
+    std::shared_ptr<const void> read(const ObjectId& id, std::string_view& bytes) override {
         const git_oid oid = oidOf(id);
         OwnedBlob blob;
         const int failed = git_blob_lookup(&blob.object, repository_, &oid);
@@ -130,7 +131,9 @@ public:
             throw GitError("damaged in the repository (" + lastError() + ")");
         }
         const auto size = static_cast<std::size_t>(git_blob_rawsize(blob.object));
-        bytes.assign(static_cast<const char*>(git_blob_rawcontent(blob.object)), size);
+        bytes = std::string_view(static_cast<const char*>(git_blob_rawcontent(blob.object)), size);
+        // The bytes are the blob's own, read in place, not copied.
+        return std::shared_ptr<const void>(std::exchange(blob.object, nullptr), git_blob_free);
     }
 
     const std::string& openedAt() const override { return openedAt_; }
