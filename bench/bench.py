@@ -222,6 +222,10 @@ def main():
     row("floor", floor_line, floor_line[0])
     row("stepcount -l c", measure(stepcount_command(["-l", "c"], line_dir), runs), floor_line[0])
 
+    # Revisions of a git repository beside their checkouts (bench_git.py).
+    import bench_git
+    same = bench_git.run(sys.modules[__name__]) and same
+
     load = os.getloadavg()
     print()
     print("Load average after: %.2f %.2f %.2f" % load)

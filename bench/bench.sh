@@ -3,7 +3,9 @@
 # reads every file) and cloc, on a generated tree, a 2 GiB file and a file
 # that is one 512 MiB line; and of comparing the tree with its next version
 # and pairs of files of 200,000 steps (stepcount --diff, beside counting both
-# versions and cloc --diff). Not part of the tests.
+# versions and cloc --diff); and of counting and comparing the revisions of
+# a git repository of the tree and its next version beside their checkouts
+# (bench_git.py). Not part of the tests.
 #
 #   bench/bench.sh [FILES [RUNS]]   FILES: files in the tree (default 33000,
 #                                   about 310 MB); RUNS: runs per figure

@@ -4,14 +4,17 @@
 
 namespace stepcount::git {
 
-void BlobContents::load(const std::string& path, std::string& bytes, FileFacts& facts) const {
+std::shared_ptr<const void> BlobContents::load(const std::string& path, std::string_view& bytes,
+                                               FileFacts& facts) const {
+    std::shared_ptr<const void> keeper;
     try {
-        repositoryForThisThread(repository_).read(id_, bytes);
+        keeper = repositoryForThisThread(repository_).read(id_, bytes);
     } catch (const GitError& error) {
         throw Exception("Cannot read file \"" + path + "\": " + error.what());
     }
     facts.size = bytes.size();
     facts.modified = commitTime_;
+    return keeper;
 }
 
 }  // namespace stepcount::git

@@ -17,7 +17,8 @@ public:
     BlobContents(std::string repository, ObjectId id, std::time_t commitTime)
         : repository_(std::move(repository)), id_(std::move(id)), commitTime_(commitTime) {}
 
-    void load(const std::string& path, std::string& bytes, FileFacts& facts) const override;
+    std::shared_ptr<const void> load(const std::string& path, std::string_view& bytes,
+                                     FileFacts& facts) const override;
 
 private:
     std::string repository_;

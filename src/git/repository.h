@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace stepcount::git {
@@ -41,6 +42,9 @@ struct TreeEntry {
 struct RevisionTree {
     ObjectId tree;
     std::time_t commitTime = 0;   // when the revision was committed
+    // Whether the revision named a commit (a tag, a branch, a commit id):
+    // a tree named by its id or by a path ("v1:src") has no commit time.
+    bool committed = false;
 };
 
 class Repository {
@@ -60,8 +64,9 @@ public:
     virtual std::vector<TreeEntry> list(const ObjectId& tree) = 0;
 
     // The bytes of a file; GitError when the repository does not hold it
-    // (a partial clone).
-    virtual void read(const ObjectId& blob, std::string& bytes) = 0;
+    // (a partial clone) or it cannot be read (damaged).
+    // `bytes` stays valid while what the call returns is kept.
+    virtual std::shared_ptr<const void> read(const ObjectId& blob, std::string_view& bytes) = 0;
 
     // The folder the repository was opened by (for each thread to open it
     // again), and its work tree (empty for a bare repository).

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -68,10 +69,11 @@ struct FileFacts {
 class FileContents {
 public:
     virtual ~FileContents() = default;
-    // Sets `bytes` to the file's bytes and `facts` to its size and last
-    // write; throws Exception naming the file (`path`) when they cannot be
-    // loaded.
-    virtual void load(const std::string& path, std::string& bytes, FileFacts& facts) const = 0;
+    // Sets `bytes` to the file's bytes, valid while what the call returns
+    // is kept, and `facts` to its size and last write; throws Exception
+    // naming the file (`path`) when they cannot be loaded.
+    virtual std::shared_ptr<const void> load(const std::string& path, std::string_view& bytes,
+                                             FileFacts& facts) const = 0;
 };
 
 // A file to open: its path, and, when its folder is open already, the

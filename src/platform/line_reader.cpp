@@ -53,7 +53,7 @@ void LineReader::open(const FileLocation& file) {
     fd_.reset();
     inMemory_ = file.contents != nullptr;
     if (inMemory_) {
-        file.contents->load(file.path, memory_, facts_);
+        memoryKeeper_ = file.contents->load(file.path, memory_, facts_);
         memoryRead_ = 0;
     } else {
         fd_ = openRegularFileForReading(file, facts_);
@@ -68,9 +68,8 @@ void LineReader::open(const FileLocation& file) {
 
 void LineReader::close() {
     fd_.reset();
-    // A large file's bytes are not kept for the next one.
-    if (memory_.capacity() > kChunkSize) std::string().swap(memory_);
-    memory_.clear();
+    memoryKeeper_.reset();
+    memory_ = {};
     inMemory_ = false;
 }
 

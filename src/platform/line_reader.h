@@ -120,7 +120,8 @@ private:
     UniqueFd fd_;
     // A file whose bytes are in memory (FileLocation::contents): they are
     // handed to the chunks as a file's would be read.
-    std::string memory_;
+    std::string_view memory_;
+    std::shared_ptr<const void> memoryKeeper_;
     std::size_t memoryRead_ = 0;
     bool inMemory_ = false;
     std::string path_;

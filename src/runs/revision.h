@@ -15,7 +15,7 @@ namespace stepcount {
 git::RevisionTree resolveRevision(const std::string& repository, const std::string& revision);
 
 // The version that `revision` names, for a comparison: the work tree for
-// ".", otherwise the revision's tree.
+// "." (its .git left out), otherwise the revision's tree.
 VersionSource revisionVersion(const std::string& repository, const std::string& revision);
 
 // Whether `revision` names the work tree.

@@ -5,8 +5,6 @@
 // observer; its full path is put together where it is needed (FolderPaths).
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <deque>
 #include <string>

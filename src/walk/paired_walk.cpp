@@ -345,9 +345,10 @@ void walkVersions(const VersionSource& oldSource, const VersionSource& newSource
     PairedWalk(rows, *oldSide, *newSide).run();
 }
 
-VersionSource folderVersion(std::string folder) {
-    return [folder = std::move(folder)](RowPipeline& rows) -> std::unique_ptr<VersionSide> {
-        return std::make_unique<FolderVersionSide>(folder, rows);
+VersionSource folderVersion(std::string folder, std::string leftOut) {
+    return [folder = std::move(folder),
+            leftOut = std::move(leftOut)](RowPipeline& rows) -> std::unique_ptr<VersionSide> {
+        return std::make_unique<FolderVersionSide>(folder, rows, leftOut);
     };
 }
 

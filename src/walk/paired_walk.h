@@ -35,8 +35,9 @@ class VersionSide;
 // Makes one version's side of the walk, for the walk's rows.
 using VersionSource = std::function<std::unique_ptr<VersionSide>(RowPipeline& rows)>;
 
-// A folder tree on disk as a version.
-VersionSource folderVersion(std::string folder);
+// A folder tree on disk as a version, without the entry `leftOut` of the
+// folder itself when one is named.
+VersionSource folderVersion(std::string folder, std::string leftOut = {});
 
 void walkVersions(const VersionSource& oldSource, const VersionSource& newSource,
                   FileCounting& counting, WalkObserver& observer, MessageDisplay& display,

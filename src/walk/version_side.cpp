@@ -109,8 +109,8 @@ struct FolderVersionSide::State {
     std::unordered_set<FolderIdentity, FolderIdentityHash> onWalkPath;
 };
 
-FolderVersionSide::FolderVersionSide(std::string root, RowPipeline& rows)
-    : root_(std::move(root)), state_(std::make_unique<State>(rows)) {}
+FolderVersionSide::FolderVersionSide(std::string root, RowPipeline& rows, std::string leftOut)
+    : root_(std::move(root)), leftOut_(std::move(leftOut)), state_(std::make_unique<State>(rows)) {}
 
 FolderVersionSide::~FolderVersionSide() = default;
 
@@ -125,6 +125,9 @@ FolderRef FolderVersionSide::openRoot() {
 
 bool FolderVersionSide::list(FolderNode& folder, std::vector<ListedEntry>& entries) {
     if (!listFolder(folder.fd.get(), entries)) return false;
+    if (!leftOut_.empty() && folder.parent() == nullptr) {
+        std::erase_if(entries, [&](const ListedEntry& entry) { return entry.name == leftOut_; });
+    }
     for (ListedEntry& entry : entries) {
         if (entry.type == EntryType::Unreachable) entry.type = inspectEntry(folder.fd.get(), entry.name).type;
     }

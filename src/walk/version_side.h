@@ -62,7 +62,9 @@ void walkVersion(VersionSide& side, RowPipeline& rows);
 // not walked.
 class FolderVersionSide : public VersionSide {
 public:
-    FolderVersionSide(std::string root, RowPipeline& rows);
+    // The tree at `root`, without the entry `leftOut` of the root itself
+    // when one is named (a work tree's .git).
+    FolderVersionSide(std::string root, RowPipeline& rows, std::string leftOut = {});
     ~FolderVersionSide() override;
 
     FolderRef openRoot() override;
@@ -77,6 +79,7 @@ public:
 private:
     struct State;
     std::string root_;
+    std::string leftOut_;
     std::unique_ptr<State> state_;
 };
 

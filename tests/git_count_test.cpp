@@ -1,0 +1,259 @@
+// Counting a revision of a git repository (--repo): the rows are those of a
+// count of the revision's checkout into a folder named after it, the dates
+// being the commit's time; links and submodules are listed uncounted; what
+// cannot be found is refused with a message that names it.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/git_repos.h"
+#include "support/result_rows.h"
+
+namespace stepcount::testing {
+namespace {
+
+// CP932 text: 日本語, and 表 and ソ, whose second byte is a backslash.
+const std::string kCp932Source =
+    "/* " + kNihongo + " */\n#define MSG \"\x95\x5C\"  // \x83\x5C\n\n  int " + kNihongo +
+    " = 1;\n\t\n}\n";
+const std::string kCobolSource =
+    "000100 IDENTIFICATION DIVISION.\r\n000200 PROGRAM-ID. PROG.\r\n000300*" + kNihongo +
+    "\r\n000400 PROCEDURE DIVISION.\r\n000500     DISPLAY 'X'.\r\n000600D    DISPLAY 'D'.\r\n"
+    "000700\r\n";
+
+// A tree of every language: the bundled samples and files that test the
+// edges of names and encodings.
+void writeMixedTree(const GitRepo& repo) {
+    std::filesystem::copy(STEPCOUNT_SOURCE_DIR "/samples", repo.at("samples"),
+                          std::filesystem::copy_options::recursive);
+    repo.write("src/日本語.c", kCp932Source);
+    repo.write("src/" + kNihongo + ".c", kCp932Source + "int more;\n");  // a CP932 name
+    repo.write("src/a,b.c", "int a;\n");
+    repo.write("src/q\"x.sql", "-- q\nselect 1;\n");
+    repo.write("src/UP.C", "x;\r\n");
+    repo.write("src/empty.c", "");
+    repo.write("src/bom.js", "\xEF\xBB\xBF// 日本語\nvar a = 1;\n");
+    repo.write("src/notes.txt", "not counted\n");
+    repo.write("deep/a/b/c/d.sql", "/* x */\nselect\n  1;\n");
+    repo.write("legacy/PROG.cob", kCobolSource);
+    repo.write("legacy/OLD.COB", kCobolSource.substr(0, 60));
+}
+
+// The mixed tree committed as v1 (also the annotated tag r1), then changed
+// and committed as v2 on the branch main.
+class GitCountTest : public GitTest {
+protected:
+    void SetUp() override {
+        GitTest::SetUp();
+        if (IsSkipped()) return;
+        repo = GitRepo::create(repo.path());
+        writeMixedTree(repo);
+        firstId = repo.commitAll(kFirstCommit, "v1");
+        repo.git("tag -a r1 -m release");
+        repo.write("src/a,b.c", "int a;\nint b;\n");
+        repo.remove("samples/vb");
+        repo.write("deep/a/new.frm",
+                   "VERSION 5.00\nBegin VB.Form F\nEnd\nAttribute VB_Name = \"F\"\n");
+        repo.commitAll(kSecondCommit, "v2");
+    }
+
+    GitRepo repo{temp.at("repo")};
+    std::string firstId;
+};
+
+const std::vector<std::vector<std::string>> kLanguageOptions = {
+    {"-l", "c"},   {"-l", "cobol"}, {"-l", "vb"}, {"-l", "sql"},
+    {"-l", "html"}, {"-m", "vb,c,sql,html"}, {"-m", "c,sql"}, {"-m", "vb,c,sql,html", "-j", "1"},
+};
+
+TEST_F(GitCountTest, EveryLanguageAndEncodingCountsAsTheCheckout) {
+    for (const std::vector<std::string>& language : kLanguageOptions) {
+        for (const char* encoding : {"cp932", "utf-8"}) {
+            std::vector<std::string> options = language;
+            options.insert(options.end(), {"--encoding", encoding});
+            SCOPED_TRACE(::testing::PrintToString(options));
+            expectCountLikeCheckout(repo, "v1", options);
+            expectCountLikeCheckout(repo, "v2", options);
+        }
+    }
+}
+
+TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
+    // As typed: the rows' first folder.
+    const std::string revisions[] = {
+        "v1",     "r1",          "main",     "HEAD~1",    firstId,           firstId.substr(0, 12),
+        "HEAD",   "v1:src",      "v1:src/",  "v2:deep/a", "r1:legacy",       "main~1:deep/a/b/",
+        "v1:",
+    };
+    for (const std::string& revision : revisions) {
+        for (const char* encoding : {"cp932", "utf-8"}) {
+            SCOPED_TRACE(revision + " " + encoding);
+            expectCountLikeCheckout(repo, revision,
+                                    {"-m", "vb,c,sql,html", "--encoding", encoding});
+            expectCountLikeCheckout(repo, revision, {"-l", "cobol", "--encoding", encoding});
+        }
+    }
+}
+
+// The date column is the commit's time and the size column the blob's
+// size, for every counted file, also in a subfolder of the revision.
+TEST_F(GitCountTest, DatesAreTheCommitTimeAndSizesTheBlobSizes) {
+    const std::map<std::string, long long> sizes = repo.blobSizes("v2");
+    for (const std::string revision : {"v2", "v2:src", "HEAD"}) {
+        SCOPED_TRACE(revision);
+        const RunResult counted =
+            run({"-m", "vb,c,sql,html", "--encoding", "utf-8", "--repo", repo.path(), revision});
+        ASSERT_EQ(counted.ran.status, 0) << counted.ran.err;
+        const std::string inside = revision == "v2:src" ? "src/" : "";
+        int files = 0;
+        for (const std::string& line : resultLines(counted.result)) {
+            const std::vector<std::string> fields = csvFields(line);
+            if (fields.size() < 5 || fields[2] != "File" || fields[3].empty()) continue;
+            std::string path = fields[0].substr(revision.size()) + '/' + fields[1];
+            path = inside + path.substr(1);
+            EXPECT_EQ(fields[3], std::to_string(sizes.at(path))) << path;
+            EXPECT_EQ(fields[4], dateColumn(kSecondCommit)) << path;
+            ++files;
+        }
+        EXPECT_EQ(files, revision == "v2:src" ? 7 : 14);
+    }
+    EXPECT_EQ(dateColumn(kSecondCommit), "2021/04/04 05:06:08");
+}
+
+// The same revision read from a bare clone, and through a folder inside the
+// work tree, gives the same rows.
+TEST_F(GitCountTest, BareCloneAndFolderInsideTheWorkTreeGiveTheSameRows) {
+    repo.git("clone -q --bare . " + shellQuoted(temp.at("bare.git")));
+    const RunResult fromWorkTree = run({"-m", "vb,c,sql,html", "--repo", repo.path(), "v1:src"});
+    ASSERT_EQ(fromWorkTree.ran.status, 0) << fromWorkTree.ran.err;
+    for (const std::string& path : {temp.at("bare.git"), repo.at("deep/a"), repo.at(".git")}) {
+        SCOPED_TRACE(path);
+        const RunResult counted = run({"-m", "vb,c,sql,html", "--repo", path, "v1:src"});
+        EXPECT_EQ(counted.ran.status, 0) << counted.ran.err;
+        EXPECT_EQ(counted.result, fromWorkTree.result);
+    }
+}
+
+// Symbolic links (to a file, to a folder, dangling) are listed without
+// counts and a submodule as a folder without content, each with a message.
+TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    repo.write("a.c", rows::kOneLine);
+    repo.write("sub/b.c", rows::kOneLine);
+    std::filesystem::create_symlink("a.c", repo.at("link.c"));
+    std::filesystem::create_symlink("sub", repo.at("linkdir"));
+    std::filesystem::create_symlink("nowhere.c", repo.at("sub/dangling.c"));
+    repo.addSubmodule("lib", temp.at("library"));
+    repo.commitAll(kFirstCommit, "v1");
+
+    const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
+    EXPECT_EQ(counted.ran.status, 0);
+    const std::string date = dateColumn(kFirstCommit);
+    EXPECT_EQ(counted.result,
+              rows::kStandardHeader + rows::uncountedRow("v1", ".gitmodules") + "v1,a.c,File,3," +
+                  date + ",1,0,0,1,1,0.0\r\n" + rows::folderRow("v1", "lib") +
+                  rows::uncountedRow("v1", "link.c") + rows::uncountedRow("v1", "linkdir") +
+                  rows::folderRow("v1", "sub") + "v1/sub,b.c,File,3," + date +
+                  ",1,0,0,1,1,0.0\r\n" + rows::uncountedRow("v1/sub", "dangling.c"));
+    EXPECT_EQ(counted.ran.err,
+              "Not counted \"v1/lib\": a submodule (another repository), listed without its "
+              "content\n"
+              "Not counted \"v1/link.c\": a symbolic link in the repository\n"
+              "Not counted \"v1/linkdir\": a symbolic link in the repository\n"
+              "Not counted \"v1/sub/dangling.c\": a symbolic link in the repository\n");
+    EXPECT_EQ(counted.ran.out, "計数完了しました。\nFiles counted: 2, files not counted: 4, folders: 2, "
+                               "total steps: 2. "
+                               "Result file: " + temp.at("result-1.csv") + "\n");
+
+    // Neither is a folder that a count can start from, and the message says what it is.
+    const std::pair<std::string, std::string> refusals[] = {
+        {"lib", "a submodule (another repository)"},
+        {"linkdir", "a symbolic link"},
+        {"sub/dangling.c", "a symbolic link"},
+    };
+    for (const auto& [path, what] : refusals) {
+        const RunResult refused = run({"-l", "c", "--repo", repo.path(), "v1:" + path});
+        EXPECT_EQ(refused.ran.status, 2);
+        EXPECT_EQ(refused.ran.err, "stepcount: '" + path + "' in revision 'v1' is " + what +
+                                       ", not a folder\nTry 'stepcount --help' for more "
+                                       "information.\n");
+        EXPECT_FALSE(refused.written);
+    }
+}
+
+// A blob of 100 MiB is read from the object store and counted whole. Its
+// bytes are in memory twice at the peak: as the library inflates the object
+// and as the counter's copy.
+TEST_F(GitTest, HundredMegabyteBlobIsCounted) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    const std::string line = std::string(62, 'a') + ";\n";
+    constexpr std::size_t kLines = 1638400;   // 100 MiB of 64-byte lines
+    std::string content;
+    content.reserve(line.size() * kLines);
+    for (std::size_t i = 0; i < kLines; ++i) content += line;
+    repo.write("big/big.c", content);
+    content = std::string();
+    repo.commitAll(kFirstCommit, "v1");
+    repo.remove("big");
+
+    const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
+    EXPECT_EQ(counted.ran.status, 0) << counted.ran.err;
+    EXPECT_EQ(counted.result, rows::kStandardHeader + rows::folderRow("v1", "big") +
+                                  "v1/big,big.c,File,104857600," + dateColumn(kFirstCommit) +
+                                  ",1638400,0,0,1638400,1638400,0.0\r\n");
+    std::cout << "[ peak    ] counting a 100 MiB blob: " << counted.ran.maxRssKiB << " KiB\n";
+    RecordProperty("peak_rss_kib", std::to_string(counted.ran.maxRssKiB));
+#ifndef STEPCOUNT_SANITIZED
+    EXPECT_LT(counted.ran.maxRssKiB, 250 * 1024);
+#endif
+}
+
+// What cannot be found is refused before anything is written: exit 2 and
+// a message that names it.
+TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
+    repo.git("clone -q --bare . " + shellQuoted(temp.at("bare.git")));
+    const std::string blob = repo.git("rev-parse v1:src/a,b.c").substr(0, 40);
+    const std::string plain = temp.mkdir("plain");
+    const std::string& at = repo.path();
+    const std::string unknown = "unknown revision 'nope' in the repository at " + at;
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--repo", plain, "v1"}, "no git repository at '" + plain + "'"},
+        {{"--repo", plain + "/missing", "v1"}, "no git repository at '" + plain + "/missing'"},
+        {{"--repo", at, "nope"}, unknown},
+        {{"--repo", at, "nope:src"}, unknown},
+        {{"--repo", at, "v1:src/a,b.c"}, "'src/a,b.c' in revision 'v1' is a file, not a folder"},
+        {{"--repo", at, blob},
+         "'" + blob + "' names a file, not a folder tree, in the repository at " + at},
+        {{"--repo", at, "v1:nope"}, "no folder 'nope' in revision 'v1'"},
+        {{"--repo", at, "v1:src/nope/"}, "no folder 'src/nope' in revision 'v1'"},
+        {{"--repo", at, "--diff", "v1", "nope"}, unknown},
+        {{"--repo", at, "--diff", "nope", "v1"}, unknown},
+        {{"--repo", at, "--diff", "v1:src", "v2:nope"}, "no folder 'nope' in revision 'v2'"},
+        {{"--repo", at, "--diff", ".", "v1:src/a,b.c"},
+         "'src/a,b.c' in revision 'v1' is a file, not a folder"},
+        {{"--repo", temp.at("bare.git"), "--diff", "v1", "."},
+         "the repository at '" + temp.at("bare.git") + "' has no work tree to compare with"},
+    };
+    // A temporary folder inside some repository would be that repository's.
+    const bool plainIsNoRepository = runShell("cd " + shellQuoted(plain) + " && " + gitCommand() +
+                                              " rev-parse --git-dir").status != 0;
+    for (const Case& c : cases) {
+        if (c.arguments[1].starts_with(plain) && !plainIsNoRepository) continue;
+        std::vector<std::string> arguments{"-l", "c"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        const RunResult refused = run(arguments);
+        EXPECT_EQ(refused.ran.status, 2);
+        EXPECT_EQ(refused.ran.err, "stepcount: " + c.message +
+                                       "\nTry 'stepcount --help' for more information.\n");
+        EXPECT_EQ(refused.ran.out, "");
+        EXPECT_FALSE(refused.written);
+    }
+}
+
+}  // namespace
+}  // namespace stepcount::testing
