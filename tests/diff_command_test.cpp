@@ -32,39 +32,8 @@ protected:
     // Two versions of a small C project: calc.c changed in every way a step
     // can change, old.c removed, util.c added.
     void writeCalcProject() const {
-        writeOld("src/calc.c",
-                 "/* calc.c */\n"
-                 "int add(int a, int b) {\n"
-                 "    return a + b;   /* sum */\n"
-                 "}\n"
-                 "int main(void) {\n"
-                 "    puts(\"start\");\n"
-                 "    int x = 1;\n"
-                 "    int y = 2;\n"
-                 "    printf(\"%d\\n\", add(x, y));\n"
-                 "    if (x) {\n"
-                 "        x++;\n"
-                 "    }\n"
-                 "    return 0;\n"
-                 "}\n"
-                 "static int k;\n");
-        writeNew("src/calc.c",
-                 "/* calc.c version 2 */\n"
-                 "int add(int a, int b) {\n"
-                 "        return a + b;   /* sum */\n"
-                 "}\n"
-                 "int main(void) {\n"
-                 "//  puts(\"start\");  DEL 2024-05\n"
-                 "    int x = 10;\n"
-                 "    int y = 2;\n"
-                 "    int z = 3;\n"
-                 "    printf(\"%d\\n\", add(x, y) + z);\n"
-                 "    if (x) {\n"
-                 "        x++;\n"
-                 "    }\n"
-                 "    return 0;\n"
-                 "}\n"
-                 "static int k;\n");
+        writeOld("src/calc.c", kCalcOld);
+        writeNew("src/calc.c", kCalcNew);
         writeOld("src/old.c", "int a;\nint b;\n// c\nint d;\nint e;\n");
         writeNew("src/util.c", "int u1;\nint u2;\n\nint u3;\nint u4;\nint u5;\n");
     }
@@ -118,22 +87,6 @@ TEST_F(DiffCommandTest, CalcProjectInCp932ByDefault) {
               "\x94,\x90V\x83R\x83\x81\x83\x93\x83g\x8Ds\x90\x94,\x8B\x8C\x8B\xF3\x8Ds\x90\x94,\x90V"
               "\x8B\xF3\x8Ds\x90\x94,\x94\xF5\x8Dl\r\n" +
                   calcRows("\x95\xCF\x8DX", "\x8D\xED\x8F\x9C", "\x90V\x8BK", "\x8D\x87\x8Cv"));
-}
-
-TEST_F(DiffCommandTest, AFolderComparedWithItselfIsUnchangedThroughout) {
-    writeOld("a.c", "int a;\n// note\n\nint b;\n");
-    writeOld("lib/b.c", "x;\nx;\n");
-    writeOld("lib/read.me", "text\n");
-    const Ran ran =
-        runStepcount({"-l", "c", "--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "OLD"},
-                     dir.text());
-    EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(written(),
-              newTable(fileRow(".", "a.c", "変更なし", "C", "2,2,0,0,0,2,0,1,1,1,1") +
-                           folderRow(".", "lib") +
-                           fileRow("./lib", "b.c", "変更なし", "C", "2,2,0,0,0,2,0,0,0,0,0") +
-                           fileRow("./lib", "read.me", "対象外", ""),
-                       "4,4,0,0,0,4,0,1,1,1,1"));
 }
 
 // Refused before anything is written: exit 2, a message, no result file.

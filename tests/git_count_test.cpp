@@ -12,54 +12,7 @@
 namespace stepcount::testing {
 namespace {
 
-// CP932 text: 日本語, and 表 and ソ, whose second byte is a backslash.
-const std::string kCp932Source =
-    "/* " + kNihongo + " */\n#define MSG \"\x95\x5C\"  // \x83\x5C\n\n  int " + kNihongo +
-    " = 1;\n\t\n}\n";
-const std::string kCobolSource =
-    "000100 IDENTIFICATION DIVISION.\r\n000200 PROGRAM-ID. PROG.\r\n000300*" + kNihongo +
-    "\r\n000400 PROCEDURE DIVISION.\r\n000500     DISPLAY 'X'.\r\n000600D    DISPLAY 'D'.\r\n"
-    "000700\r\n";
-
-// A tree of every language: the bundled samples and files that test the
-// edges of names and encodings.
-void writeMixedTree(const GitRepo& repo) {
-    std::filesystem::copy(STEPCOUNT_SOURCE_DIR "/samples", repo.at("samples"),
-                          std::filesystem::copy_options::recursive);
-    repo.write("src/日本語.c", kCp932Source);
-    repo.write("src/" + kNihongo + ".c", kCp932Source + "int more;\n");  // a CP932 name
-    repo.write("src/a,b.c", "int a;\n");
-    repo.write("src/q\"x.sql", "-- q\nselect 1;\n");
-    repo.write("src/UP.C", "x;\r\n");
-    repo.write("src/empty.c", "");
-    repo.write("src/bom.js", "\xEF\xBB\xBF// 日本語\nvar a = 1;\n");
-    repo.write("src/notes.txt", "not counted\n");
-    repo.write("deep/a/b/c/d.sql", "/* x */\nselect\n  1;\n");
-    repo.write("legacy/PROG.cob", kCobolSource);
-    repo.write("legacy/OLD.COB", kCobolSource.substr(0, 60));
-}
-
-// The mixed tree committed as v1 (also the annotated tag r1), then changed
-// and committed as v2 on the branch main.
-class GitCountTest : public GitTest {
-protected:
-    void SetUp() override {
-        GitTest::SetUp();
-        if (IsSkipped()) return;
-        repo = GitRepo::create(repo.path());
-        writeMixedTree(repo);
-        firstId = repo.commitAll(kFirstCommit, "v1");
-        repo.git("tag -a r1 -m release");
-        repo.write("src/a,b.c", "int a;\nint b;\n");
-        repo.remove("samples/vb");
-        repo.write("deep/a/new.frm",
-                   "VERSION 5.00\nBegin VB.Form F\nEnd\nAttribute VB_Name = \"F\"\n");
-        repo.commitAll(kSecondCommit, "v2");
-    }
-
-    GitRepo repo{temp.at("repo")};
-    std::string firstId;
-};
+using GitCountTest = GitHistoryTest;
 
 const std::vector<std::vector<std::string>> kLanguageOptions = {
     {"-l", "c"},   {"-l", "cobol"}, {"-l", "vb"}, {"-l", "sql"},
@@ -95,31 +48,6 @@ TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
     }
 }
 
-// The date column is the commit's time and the size column the blob's
-// size, for every counted file, also in a subfolder of the revision.
-TEST_F(GitCountTest, DatesAreTheCommitTimeAndSizesTheBlobSizes) {
-    const std::map<std::string, long long> sizes = repo.blobSizes("v2");
-    for (const std::string revision : {"v2", "v2:src", "HEAD"}) {
-        SCOPED_TRACE(revision);
-        const RunResult counted =
-            run({"-m", "vb,c,sql,html", "--encoding", "utf-8", "--repo", repo.path(), revision});
-        ASSERT_EQ(counted.ran.status, 0) << counted.ran.err;
-        const std::string inside = revision == "v2:src" ? "src/" : "";
-        int files = 0;
-        for (const std::string& line : resultLines(counted.result)) {
-            const std::vector<std::string> fields = csvFields(line);
-            if (fields.size() < 5 || fields[2] != "File" || fields[3].empty()) continue;
-            std::string path = fields[0].substr(revision.size()) + '/' + fields[1];
-            path = inside + path.substr(1);
-            EXPECT_EQ(fields[3], std::to_string(sizes.at(path))) << path;
-            EXPECT_EQ(fields[4], dateColumn(kSecondCommit)) << path;
-            ++files;
-        }
-        EXPECT_EQ(files, revision == "v2:src" ? 7 : 14);
-    }
-    EXPECT_EQ(dateColumn(kSecondCommit), "2021/04/04 05:06:08");
-}
-
 // The same revision read from a bare clone, and through a folder inside the
 // work tree, gives the same rows.
 TEST_F(GitCountTest, BareCloneAndFolderInsideTheWorkTreeGiveTheSameRows) {
@@ -148,7 +76,7 @@ TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
 
     const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
     EXPECT_EQ(counted.ran.status, 0);
-    const std::string date = dateColumn(kFirstCommit);
+    const std::string date = kFirstDate;
     EXPECT_EQ(counted.result,
               rows::kStandardHeader + rows::uncountedRow("v1", ".gitmodules") + "v1,a.c,File,3," +
                   date + ",1,0,0,1,1,0.0\r\n" + rows::folderRow("v1", "lib") +
@@ -199,7 +127,7 @@ TEST_F(GitTest, HundredMegabyteBlobIsCounted) {
     const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
     EXPECT_EQ(counted.ran.status, 0) << counted.ran.err;
     EXPECT_EQ(counted.result, rows::kStandardHeader + rows::folderRow("v1", "big") +
-                                  "v1/big,big.c,File,104857600," + dateColumn(kFirstCommit) +
+                                  "v1/big,big.c,File,104857600," + kFirstDate +
                                   ",1638400,0,0,1638400,1638400,0.0\r\n");
     std::cout << "[ peak    ] counting a 100 MiB blob: " << counted.ran.maxRssKiB << " KiB\n";
     RecordProperty("peak_rss_kib", std::to_string(counted.ran.maxRssKiB));

@@ -1,18 +1,14 @@
 #include "support/git_repos.h"
 
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "git/repository.h"
+#include "support/diff_rows.h"
 
 namespace stepcount::testing {
 
@@ -38,45 +34,6 @@ ShellRun runShell(const std::string& command) {
     const int status = ::pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
-}
-
-BackgroundShell::BackgroundShell(const std::string& command) {
-    const std::string line = command + " >/dev/null 2>&1";
-    const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
-    // A process group of its own, so that what it started goes with it.
-    posix_spawnattr_t attributes;
-    ::posix_spawnattr_init(&attributes);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    ::posix_spawnattr_setpgroup(&attributes, 0);
-    const int failed = ::posix_spawn(&pid_, "/bin/sh", nullptr, &attributes,
-                                     const_cast<char* const*>(argv), environ);
-    ::posix_spawnattr_destroy(&attributes);
-    if (failed != 0) throw std::runtime_error("cannot start: " + command);
-}
-
-BackgroundShell::~BackgroundShell() {
-    if (running()) {
-        ::kill(-pid_, SIGKILL);
-        wait();
-    }
-}
-
-bool BackgroundShell::running() {
-    if (pid_ <= 0) return false;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
-    pid_ = -1;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return false;
-}
-
-int BackgroundShell::wait() {
-    int status = 0;
-    while (pid_ > 0 && ::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (pid_ > 0) status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    pid_ = -1;
-    return status_;
 }
 
 std::string gitCommand(const std::string& environment) {
@@ -144,49 +101,6 @@ void GitRepo::addSubmodule(const std::string& name, const std::string& folder) c
     git("submodule add -q " + shellQuoted(folder) + ' ' + shellQuoted(name));
 }
 
-std::map<std::string, long long> GitRepo::blobSizes(const std::string& revision) const {
-    // "<mode> blob <id> <size>\t<path>", the path unquoted (-z).
-    std::map<std::string, long long> sizes;
-    const std::string listing = git("ls-tree -r -l -z " + shellQuoted(revision));
-    std::size_t start = 0;
-    for (std::size_t end; (end = listing.find('\0', start)) != std::string::npos; start = end + 1) {
-        const std::string entry = listing.substr(start, end - start);
-        const std::size_t tab = entry.find('\t');
-        std::istringstream fields(entry.substr(0, tab));
-        std::string mode, type, id, size;
-        fields >> mode >> type >> id >> size;
-        if (type == "blob") sizes[entry.substr(tab + 1)] = std::stoll(size);
-    }
-    return sizes;
-}
-
-void exportRevision(const GitRepo& repo, const std::string& revision, const std::string& folder,
-                    const std::string& subfolder) {
-    // The archive of a commit gives every file the commit's time.
-    const std::string unpacked = subfolder.empty() ? folder : folder + ".whole";
-    std::filesystem::create_directories(unpacked);  // with the folder's parent
-    repo.git("archive --format=tar " + shellQuoted(revision) + " | tar -x -C " +
-             shellQuoted(unpacked));
-    if (subfolder.empty()) return;
-    std::filesystem::rename(unpacked + '/' + subfolder, folder);
-    std::filesystem::remove_all(unpacked);
-}
-
-void copyTree(const std::string& from, const std::string& to, const std::string& skipped) {
-    const ShellRun run = runShell("cp -a " + shellQuoted(from) + ' ' + shellQuoted(to));
-    if (run.status != 0) throw std::runtime_error("cannot copy " + from + ": " + run.out);
-    if (!skipped.empty()) std::filesystem::remove_all(to + '/' + skipped);
-}
-
-std::string dateColumn(std::time_t time) {
-    time -= time % 2;
-    std::tm parts{};
-    ::gmtime_r(&time, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &parts);
-    return text;
-}
-
 std::vector<std::string> csvFields(std::string_view line) {
     std::vector<std::string> fields(1);
     bool quoted = false;
@@ -216,24 +130,6 @@ std::vector<std::string> resultLines(const std::string& bytes) {
     return lines;
 }
 
-::testing::AssertionResult sameResult(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
-    const std::vector<std::string> actualLines = resultLines(actual);
-    const std::vector<std::string> expectedLines = resultLines(expected);
-    std::size_t line = 0;
-    while (line < actualLines.size() && line < expectedLines.size() &&
-           actualLines[line] == expectedLines[line]) {
-        ++line;
-    }
-    auto lineAt = [](const std::vector<std::string>& lines, std::size_t index) {
-        return index < lines.size() ? ::testing::PrintToString(lines[index]) : "(none)";
-    };
-    return ::testing::AssertionFailure()
-           << "the results differ at line " << line + 1 << " (of " << actualLines.size() << " and "
-           << expectedLines.size() << "):\n  actual:   " << lineAt(actualLines, line)
-           << "\n  expected: " << lineAt(expectedLines, line);
-}
-
 void GitTest::SetUp() {
     if (!git::available()) GTEST_SKIP() << "this build of stepcount cannot read git repositories";
     if (!gitAvailable()) GTEST_SKIP() << "the git command is not installed";
@@ -257,13 +153,19 @@ std::string GitTest::checkout(const GitRepo& repo, const std::string& revision) 
     std::string folder = revision;
     while (folder.back() == '/') folder.pop_back();
     folder = checkouts(repo) + '/' + folder;
-    if (!std::filesystem::exists(folder)) {
-        // The subfolder after the last ":" (a revision may hold one of its own).
-        const std::size_t colon = revision.rfind(':');
-        std::string subfolder = colon == std::string::npos ? "" : revision.substr(colon + 1);
-        while (!subfolder.empty() && subfolder.back() == '/') subfolder.pop_back();
-        exportRevision(repo, revision.substr(0, colon), folder, subfolder);
-    }
+    if (std::filesystem::exists(folder)) return folder;
+    // The subfolder after the last ":" (a revision may hold one of its own).
+    const std::size_t colon = revision.rfind(':');
+    std::string subfolder = colon == std::string::npos ? "" : revision.substr(colon + 1);
+    while (!subfolder.empty() && subfolder.back() == '/') subfolder.pop_back();
+    // The archive of a commit gives every file the commit's time.
+    const std::string unpacked = subfolder.empty() ? folder : folder + ".whole";
+    std::filesystem::create_directories(unpacked);
+    repo.git("archive --format=tar " + shellQuoted(revision.substr(0, colon)) + " | tar -x -C " +
+             shellQuoted(unpacked));
+    if (subfolder.empty()) return folder;
+    std::filesystem::rename(unpacked + '/' + subfolder, folder);
+    std::filesystem::remove_all(unpacked);
     return folder;
 }
 
@@ -276,10 +178,66 @@ void expectSameRun(const RunResult& onRevisions, const RunResult& onFolders) {
     EXPECT_EQ(onRevisions.ran.status, 0) << onRevisions.ran.err;
     EXPECT_EQ(onRevisions.ran.err, onFolders.ran.err);
     EXPECT_GE(resultLines(onFolders.result).size(), 3u);
-    EXPECT_TRUE(sameResult(onRevisions.result, onFolders.result));
+    EXPECT_EQ(onRevisions.result, onFolders.result);
 }
 
 }  // namespace
+
+void GitHistoryTest::SetUp() {
+    GitTest::SetUp();
+    if (IsSkipped()) return;
+    // CP932 text: 日本語, and 表 and ソ, whose second byte is a backslash.
+    const std::string hyou = "\x95\x5C";
+    const std::string cp932 = "/* " + kNihongo + " */\n#define MSG \"" + hyou + "\"  // \x83\x5C\n\n  int " +
+                              kNihongo + " = 1;\n\t\n}\n";
+    const std::string cobol = "000100 IDENTIFICATION DIVISION.\r\n000200 PROGRAM-ID. PROG.\r\n000300*" +
+                              kNihongo + "\r\n000400 PROCEDURE DIVISION.\r\n000500     DISPLAY 'X'.\r\n"
+                              "000600D    DISPLAY 'D'.\r\n000700\r\n";
+    repo = GitRepo::create(repo.path());
+    std::filesystem::copy(STEPCOUNT_SOURCE_DIR "/samples", repo.at("samples"),
+                          std::filesystem::copy_options::recursive);
+    repo.write("src/calc.c", diffrows::kCalcOld);
+    repo.write("src/old.c", "int a;\nint b;\n// c\nint d;\nint e;\n");
+    repo.write("src/keep.c", "int keep;\n");
+    repo.write("src/rename_me.c", "int r1;\nint r2;\n");
+    repo.write("src/A.c", "int upper;\n");
+    repo.write("src/x.c", "int x;\n");
+    repo.write("src/dir.c/inner.c", "int inner;\n");
+    repo.write("src/日本語.c", cp932);
+    repo.write("src/" + kNihongo + ".c", cp932 + "int more;\n");
+    repo.write("src/" + kNihongo + ".sql", "select '" + hyou + "';\n");
+    repo.write("src/a,b.c", "int a;\n");
+    repo.write("src/q\"x.sql", "-- q\nselect 1;\n");
+    repo.write("src/UP.C", "x;\r\n");
+    repo.write("src/empty.c", "");
+    repo.write("src/bom.js", "\xEF\xBB\xBF// 日本語\nvar a = 1;\n");
+    repo.write("src/notes.txt", "not counted\n");
+    repo.write("src/only_old/gone.c", "int gone;\n");
+    repo.write("deep/a/b/c/d.sql", "/* x */\nselect\n  1;\n");
+    repo.write("legacy/PROG.cob", cobol);
+    repo.write("legacy/OLD.COB", cobol.substr(0, 60));
+    firstId = repo.commitAll(kFirstCommit, "v1");
+    repo.git("tag -a r1 -m release");
+
+    repo.write("src/calc.c", diffrows::kCalcNew);
+    repo.remove("src/old.c");
+    repo.write("src/util.c", "int u1;\nint u2;\n\nint u3;\nint u4;\nint u5;\n");
+    repo.git("mv src/rename_me.c src/renamed.c");
+    repo.git("mv src/A.c src/a.c");
+    repo.remove("src/x.c");
+    repo.write("src/x.c/inner.c", "int x;\n");
+    repo.remove("src/dir.c");
+    repo.write("src/dir.c", "int dir;\n");
+    repo.write("src/日本語.c", cp932 + "char* s = \"" + hyou + hyou + "\";\n");
+    repo.write("src/" + kNihongo + ".sql", "select '" + hyou + "';\nselect 2;\n");
+    repo.write("src/a,b.c", "int a;\nint b;\n");
+    repo.remove("src/only_old");
+    repo.write("src/only_new/new.c", "int fresh;\n");
+    repo.write("legacy/PROG.cob", cobol + "000800     STOP RUN.\r\n");
+    repo.write("samples/vb/Module1.bas", "Attribute VB_Name = \"Module1\"\r\nPublic x As Long\r\n");
+    repo.write("deep/a/new.frm", "VERSION 5.00\nBegin VB.Form F\nEnd\nAttribute VB_Name = \"F\"\n");
+    secondId = repo.commitAll(kSecondCommit, "v2");
+}
 
 void GitTest::expectCountLikeCheckout(const GitRepo& repo, const std::string& revision,
                                       const std::vector<std::string>& options) {
