@@ -22,10 +22,6 @@ using Keys = std::vector<std::uint32_t>;
 // One key per character.
 Keys letters(std::string_view text) { return Keys(text.begin(), text.end()); }
 
-ChangeFigures figures(std::uint64_t added, std::uint64_t changed, std::uint64_t deleted, std::uint64_t unchanged) {
-    return ChangeFigures{added, changed, deleted, unchanged};
-}
-
 std::size_t referenceCommonLength(const Keys& a, const Keys& b) {
     std::vector<std::size_t> above(b.size() + 1, 0), row(b.size() + 1, 0);
     for (const std::uint32_t key : a) {
@@ -139,23 +135,23 @@ TEST(DiffAlignment, HunksFallAsDocumented) {
         Matches matches;
         ChangeFigures figures;
     } cases[] = {
-        {"", "", {}, figures(0, 0, 0, 0)},
-        {"", "abc", {}, figures(3, 0, 0, 0)},
-        {"abc", "", {}, figures(0, 0, 3, 0)},
-        {"abc", "xyz", {}, figures(0, 3, 0, 0)},
-        {"abc", "abc", {{0, 0}, {1, 1}, {2, 2}}, figures(0, 0, 0, 3)},
+        {"", "", {}, ChangeFigures{0, 0, 0, 0}},
+        {"", "abc", {}, ChangeFigures{3, 0, 0, 0}},
+        {"abc", "", {}, ChangeFigures{0, 0, 3, 0}},
+        {"abc", "xyz", {}, ChangeFigures{0, 3, 0, 0}},
+        {"abc", "abc", {{0, 0}, {1, 1}, {2, 2}}, ChangeFigures{0, 0, 0, 3}},
         // One hunk per run of unmatched steps between matches.
-        {"aXbYYc", "aZbcWW", {{0, 0}, {2, 2}, {5, 3}}, figures(2, 1, 2, 3)},
+        {"aXbYYc", "aZbcWW", {{0, 0}, {2, 2}, {5, 3}}, ChangeFigures{2, 1, 2, 3}},
         // A step added to or removed from a run of equal steps is its last.
-        {"}}", "}}}", {{0, 0}, {1, 1}}, figures(1, 0, 0, 2)},
-        {"}}}", "}}", {{0, 0}, {1, 1}}, figures(0, 0, 1, 2)},
-        {"a}}b", "a}}}b", {{0, 0}, {1, 1}, {2, 2}, {3, 4}}, figures(1, 0, 0, 4)},
-        {"X}}", "}}}Z", {{1, 0}, {2, 1}}, figures(2, 0, 1, 2)},
+        {"}}", "}}}", {{0, 0}, {1, 1}}, ChangeFigures{1, 0, 0, 2}},
+        {"}}}", "}}", {{0, 0}, {1, 1}}, ChangeFigures{0, 0, 1, 2}},
+        {"a}}b", "a}}}b", {{0, 0}, {1, 1}, {2, 2}, {3, 4}}, ChangeFigures{1, 0, 0, 4}},
+        {"X}}", "}}}Z", {{1, 0}, {2, 1}}, ChangeFigures{2, 0, 1, 2}},
         // Of blocks that traded places, the one first in OLD is deleted
         // and added again.
-        {"xyzABC", "ABCxyz", {{3, 0}, {4, 1}, {5, 2}}, figures(3, 0, 3, 3)},
-        {"ABCxyz", "xyzABC", {{3, 0}, {4, 1}, {5, 2}}, figures(3, 0, 3, 3)},
-        {"ab", "ba", {{1, 0}}, figures(1, 0, 1, 1)},
+        {"xyzABC", "ABCxyz", {{3, 0}, {4, 1}, {5, 2}}, ChangeFigures{3, 0, 3, 3}},
+        {"ABCxyz", "xyzABC", {{3, 0}, {4, 1}, {5, 2}}, ChangeFigures{3, 0, 3, 3}},
+        {"ab", "ba", {{1, 0}}, ChangeFigures{1, 0, 1, 1}},
     };
     for (const auto& c : cases) {
         const Keys a = letters(c.oldKeys), b = letters(c.newKeys);
@@ -172,21 +168,13 @@ TEST(DiffAlignment, HunksFallAsDocumented) {
 // a common subsequence (so never more unchanged steps than the truth) above.
 TEST(DiffAlignment, ApproximateExactlyBeyondTheLimit) {
     std::mt19937 random(99);
-    struct Setting {
-        std::uint64_t limit, firstTry;
-        bool count;
-        std::uint32_t rounds;
-    };
-    const Setting settings[] = {{0, 2000, true, 256}, {3, 2, true, 1},   {3, 3, false, 2},    {11, 2, false, 3},
-                                {10, 2, true, 3},     {40, 5, true, 2},   {40, 5, false, 20},  {100, 100, true, 5},
-                                {300, 1, true, 8},    {500, 1, true, 8},  {700, 1, true, 8}};
-    for (const Setting& setting : settings) {
-        const bool longer = setting.firstTry == 1;  // sequences of several machine words, sparse keys
-        AlignmentLimits limits;
-        limits.maxExactCost = setting.limit;
-        limits.firstTryCost = setting.firstTry;
-        limits.countCommonLength = setting.count;
-        limits.fallbackRounds = setting.rounds;
+    // The limit, the first try's, whether to count, the rounds of the cheaper method.
+    const AlignmentLimits settings[] = {{0, 2000, true, 256}, {3, 2, true, 1},   {3, 3, false, 2},    {11, 2, false, 3},
+                                        {10, 2, true, 3},     {40, 5, true, 2},   {40, 5, false, 20},  {100, 100, true, 5},
+                                        {300, 1, true, 8},    {500, 1, true, 8},  {700, 1, true, 8}};
+    for (const AlignmentLimits& limits : settings) {
+        const std::uint64_t limit = limits.maxExactCost;
+        const bool longer = limits.firstTryCost == 1;  // sequences of several machine words, sparse keys
         StepAligner aligner(limits);
         int approximate = 0;
         for (int round = 0; round < (longer ? 300 : 1500); ++round) {
@@ -197,7 +185,7 @@ TEST(DiffAlignment, ApproximateExactlyBeyondTheLimit) {
             MatchList matches;
             const AlignmentResult result = aligner.align(a, b, &matches);
             const std::size_t common = referenceCommonLength(a, b);
-            ASSERT_EQ(result.approximate, reducedCost(a, b) > setting.limit) << "limit " << setting.limit;
+            ASSERT_EQ(result.approximate, reducedCost(a, b) > limit) << "limit " << limit;
             if (result.approximate) {
                 ++approximate;
                 EXPECT_LE(result.figures.unchanged, common);
@@ -206,7 +194,7 @@ TEST(DiffAlignment, ApproximateExactlyBeyondTheLimit) {
             }
             expectConsistent(a, b, result, matches);
         }
-        EXPECT_GT(approximate, longer ? 20 : 100) << "limit " << setting.limit;  // the cheaper method was tried
+        EXPECT_GT(approximate, longer ? 20 : 100) << "limit " << limit;  // the cheaper method was tried
     }
 }
 
@@ -218,7 +206,7 @@ TEST(DiffAlignment, TwentyThousandStepsAreExactWhateverTheirContent) {
     b.back() = 0;
     const AlignmentResult result = alignSteps(a, b);
     EXPECT_FALSE(result.approximate);
-    EXPECT_EQ(result.figures, figures(19999, 0, 19999, 1));
+    EXPECT_EQ(result.figures, (ChangeFigures{19999, 0, 19999, 1}));
 }
 
 // And two files of 200,000 steps with nearly a tenth of each unmatched: in

@@ -88,9 +88,9 @@ TEST_F(DiffFiguresTest, CobolStepsAreTheirProgramColumns) {
              "001300 PROCEDURE DIVISION.                                              NEWP0040\n"
              "001400     DISPLAY \"B\".                                                 NEWP0050\n"
              "001500     STOP RUN.                                                    NEWP0060\n");
-    ASSERT_EQ(compare({"-l", "cobol"}).status, 0);
-    EXPECT_EQ(written(), newTable(fileRow(".", "p.cob", "変更", "COBOL", "5,5,0,1,0,4,1,1,1,0,0"),
-                                  "5,5,0,1,0,4,1,1,1,0,0"));
+    expectComparison(newTable(fileRow(".", "p.cob", "変更", "COBOL", "5,5,0,1,0,4,1,1,1,0,0"),
+                              "5,5,0,1,0,4,1,1,1,0,0"),
+                     "", {"-l", "cobol"});
 }
 
 // Files larger than a window of the alignment are aligned window by window:
@@ -109,18 +109,17 @@ TEST_F(DiffFiguresTest, FilesLargerThanAnAlignmentWindow) {
     writeNew("edited.c", edited);
     writeOld("longer.c", "s0;\n");
     writeNew("longer.c", big);
-    ASSERT_EQ(compare().status, 0);
     const std::string steps = std::to_string(kSteps);
     const std::string less = std::to_string(kSteps - 1);
-    EXPECT_EQ(written(),
-              newTable(fileRow(".", "edited.c", "変更", "C",
-                               steps + "," + steps + ",0,1,0," + less + ",1,0,0,0,0", "近似") +
-                           fileRow(".", "longer.c", "変更", "C",
-                                   "1," + steps + "," + less + ",0,0,1," + less + ",0,0,0,0") +
-                           fileRow(".", "same.c", "変更なし", "C",
-                                   steps + "," + steps + ",0,0,0," + steps + ",0,0,0,0,0"),
-                       std::to_string(2 * kSteps + 1) + "," + std::to_string(3 * kSteps) + "," +
-                           less + ",1,0," + std::to_string(2 * kSteps) + "," + steps + ",0,0,0,0"));
+    expectComparison(newTable(
+        fileRow(".", "edited.c", "変更", "C", steps + "," + steps + ",0,1,0," + less + ",1,0,0,0,0",
+                "近似") +
+            fileRow(".", "longer.c", "変更", "C",
+                    "1," + steps + "," + less + ",0,0,1," + less + ",0,0,0,0") +
+            fileRow(".", "same.c", "変更なし", "C",
+                    steps + "," + steps + ",0,0,0," + steps + ",0,0,0,0,0"),
+        std::to_string(2 * kSteps + 1) + "," + std::to_string(3 * kSteps) + "," + less + ",1,0," +
+            std::to_string(2 * kSteps) + "," + steps + ",0,0,0,0"));
 }
 
 // A reproducible pair of trees of small C files and a few text files in

@@ -23,9 +23,10 @@ namespace stepcount {
 namespace {
 
 using namespace testing::diffrows;
-using testing::Ran;
 
 const std::string kOneStep = "1,1,0,0,0,1,0,0,0,0,0";
+const std::string kAdded = "0,1,1,0,0,0,1,0,0,0,0";
+const std::string kDeleted = "1,0,0,0,1,0,0,0,0,0,0";
 
 // The counter's message for a file that cannot be opened.
 std::string cannotOpen(const std::string& path, int error) {
@@ -42,13 +43,10 @@ TEST_F(DiffPairingTest, NamesThatDifferInCasePairWhenTheMatchIsOneToOne) {
     writeNew("a.c", "x;\ny;\n");
     writeOld("LIB/x.c", "x;\n");
     writeNew("Lib/x.c", "x;\n");
-    const Ran ran = compare();
-    EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(ran.err, "");
-    EXPECT_EQ(written(),
-              newTable(fileRow(".", "a.c", "変更", "C", "1,2,1,0,0,1,1,0,0,0,0") +
-                           folderRow(".", "Lib") + fileRow("./Lib", "x.c", "変更なし", "C", kOneStep),
-                       "2,3,1,0,0,2,1,0,0,0,0"));
+    expectComparison(newTable(fileRow(".", "a.c", "変更", "C", "1,2,1,0,0,1,1,0,0,0,0") +
+                                  folderRow(".", "Lib") +
+                                  fileRow("./Lib", "x.c", "変更なし", "C", kOneStep),
+                              "2,3,1,0,0,2,1,0,0,0,0"));
 }
 
 // Where one version holds several names that differ in case only, none of
@@ -64,19 +62,14 @@ TEST_F(DiffPairingTest, NamesThatDifferInCaseOnOneSideDoNotPair) {
     writeNew("C.c", "x;\n");
     for (const char* name : {"D.c", "d.c"}) writeOld(name, "x;\n");
     for (const char* name : {"d.c", "D.C"}) writeNew(name, "x;\n");
-    const Ran ran = compare();
-    EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(ran.err, "");
-    const std::string deleted = "1,0,0,0,1,0,0,0,0,0,0";
-    EXPECT_EQ(written(),
-              newTable(fileRow(".", "B.C", "新規", "C", "0,1,1,0,0,0,1,0,0,0,0") +
-                           fileRow(".", "B.c", "削除", "C", deleted) +
-                           fileRow(".", "b.c", "削除", "C", deleted) +
-                           fileRow(".", "C.c", "変更なし", "C", kOneStep) +
-                           fileRow(".", "c.c", "削除", "C", deleted) +
-                           fileRow(".", "D.C", "変更なし", "C", kOneStep) +
-                           fileRow(".", "d.c", "変更なし", "C", kOneStep),
-                       "6,4,1,0,3,3,1,0,0,0,0"));
+    expectComparison(newTable(fileRow(".", "B.C", "新規", "C", kAdded) +
+                                  fileRow(".", "B.c", "削除", "C", kDeleted) +
+                                  fileRow(".", "b.c", "削除", "C", kDeleted) +
+                                  fileRow(".", "C.c", "変更なし", "C", kOneStep) +
+                                  fileRow(".", "c.c", "削除", "C", kDeleted) +
+                                  fileRow(".", "D.C", "変更なし", "C", kOneStep) +
+                                  fileRow(".", "d.c", "変更なし", "C", kOneStep),
+                              "6,4,1,0,3,3,1,0,0,0,0"));
 }
 
 // A file on one side and a folder of the same name on the other: the file's
@@ -89,23 +82,19 @@ TEST_F(DiffPairingTest, FilesThatBecameFoldersAndFoldersOnOneSide) {
     writeOld("gone/deep/o.c", "a;\nb;\n");
     writeNew("only/deep/n.c", "a;\n");
     writeNew("only/n.txt", "a;\n");
-    const Ran ran = compare();
-    EXPECT_EQ(ran.status, 0);
-    const std::string added = "0,1,1,0,0,0,1,0,0,0,0";
-    const std::string deleted = "1,0,0,0,1,0,0,0,0,0,0";
-    EXPECT_EQ(written(),
-              newTable(fileRow(".", "f.c", "削除", "C", deleted) + folderRow(".", "f.c", "新規") +
-                           folderRow("./f.c", "in", "新規") +
-                           fileRow("./f.c/in", "g.c", "新規", "C", added) +
-                           fileRow(".", "g.c", "新規", "C", added) + folderRow(".", "g.c", "削除") +
-                           folderRow("./g.c", "sub", "削除") +
-                           fileRow("./g.c/sub", "h.c", "削除", "C", deleted) +
-                           folderRow(".", "gone", "削除") + folderRow("./gone", "deep", "削除") +
-                           fileRow("./gone/deep", "o.c", "削除", "C", "2,0,0,0,2,0,0,0,0,0,0") +
-                           folderRow(".", "only", "新規") + folderRow("./only", "deep", "新規") +
-                           fileRow("./only/deep", "n.c", "新規", "C", added) +
-                           fileRow("./only", "n.txt", "対象外", ""),
-                       "4,3,3,0,4,0,3,0,0,0,0"));
+    expectComparison(
+        newTable(fileRow(".", "f.c", "削除", "C", kDeleted) + folderRow(".", "f.c", "新規") +
+                     folderRow("./f.c", "in", "新規") +
+                     fileRow("./f.c/in", "g.c", "新規", "C", kAdded) +
+                     fileRow(".", "g.c", "新規", "C", kAdded) + folderRow(".", "g.c", "削除") +
+                     folderRow("./g.c", "sub", "削除") +
+                     fileRow("./g.c/sub", "h.c", "削除", "C", kDeleted) +
+                     folderRow(".", "gone", "削除") + folderRow("./gone", "deep", "削除") +
+                     fileRow("./gone/deep", "o.c", "削除", "C", "2,0,0,0,2,0,0,0,0,0,0") +
+                     folderRow(".", "only", "新規") + folderRow("./only", "deep", "新規") +
+                     fileRow("./only/deep", "n.c", "新規", "C", kAdded) +
+                     fileRow("./only", "n.txt", "対象外", ""),
+                 "4,3,3,0,4,0,3,0,0,0,0"));
 }
 
 // As a count meets them: a link to a file is compared through it, a link to
@@ -135,21 +124,17 @@ TEST_F(DiffPairingTest, LinksAndFifos) {
     ASSERT_EQ(::symlink("nowhere.c", dir.at("NEW/was-file.c").c_str()), 0);
     ASSERT_EQ(::symlink("/dev/zero", dir.at("OLD/zero.c").c_str()), 0);
     writeNew("zero.c", "x;\n");
-
-    const Ran ran = compare();
-    EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(written(),
-              newTable(fileRow(".", "dangling.c", "読込失敗", "C") +
-                           fileRow(".", "fifo.c", "読込失敗", "C") + folderRow(".", "ldir") +
-                           fileRow("./ldir", "e.c", "変更なし", "C", kOneStep) +
-                           fileRow(".", "link.c", "変更", "C", "2,2,0,1,0,1,1,0,0,0,0") +
-                           folderRow(".", "sub") + folderRow("./sub", "up") +
-                           fileRow(".", "was-fifo.c", "読込失敗", "C") +
-                           fileRow(".", "was-file.c", "読込失敗", "C") +
-                           fileRow(".", "zero.c", "読込失敗", "C"),
-                       "3,3,0,1,0,2,1,0,0,0,0"));
-    EXPECT_EQ(ran.err, cannotOpen("OLD/dangling.c", ENOENT) + cannotOpen("NEW/dangling.c", ENOENT) +
-                           cannotOpen("NEW/was-file.c", ENOENT));
+    expectComparison(newTable(fileRow(".", "dangling.c", "読込失敗", "C") +
+                                  fileRow(".", "fifo.c", "読込失敗", "C") + folderRow(".", "ldir") +
+                                  fileRow("./ldir", "e.c", "変更なし", "C", kOneStep) +
+                                  fileRow(".", "link.c", "変更", "C", "2,2,0,1,0,1,1,0,0,0,0") +
+                                  folderRow(".", "sub") + folderRow("./sub", "up") +
+                                  fileRow(".", "was-fifo.c", "読込失敗", "C") +
+                                  fileRow(".", "was-file.c", "読込失敗", "C") +
+                                  fileRow(".", "zero.c", "読込失敗", "C"),
+                              "3,3,0,1,0,2,1,0,0,0,0"),
+                     cannotOpen("OLD/dangling.c", ENOENT) + cannotOpen("NEW/dangling.c", ENOENT) +
+                         cannotOpen("NEW/was-file.c", ENOENT));
 #endif
 }
 
@@ -172,13 +157,10 @@ TEST_F(DiffPairingTest, FolderThatLeadsBackUpOnOneSideOnly) {
 #endif
     writeNew("sub/up/x.c", "x;\n");
     writeBoth("sub/z.c", "z;\n");
-    const Ran ran = compare();
-    EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(written(),
-              newTable(folderRow(".", "sub") + folderRow("./sub", "up") +
-                           fileRow("./sub/up", "x.c", "新規", "C", "0,1,1,0,0,0,1,0,0,0,0") +
-                           fileRow("./sub", "z.c", "変更なし", "C", kOneStep),
-                       "1,2,1,0,0,1,1,0,0,0,0"));
+    expectComparison(newTable(folderRow(".", "sub") + folderRow("./sub", "up") +
+                                  fileRow("./sub/up", "x.c", "新規", "C", kAdded) +
+                                  fileRow("./sub", "z.c", "変更なし", "C", kOneStep),
+                              "1,2,1,0,0,1,1,0,0,0,0"));
 }
 
 // Root reads everything, so the program runs as nobody when the test runs as
@@ -200,16 +182,16 @@ TEST_F(DiffPairingTest, FileAndFolderUnreadableOnOneSide) {
     if (::geteuid() != 0 && ::access(dir.at("NEW/s.c").c_str(), R_OK) == 0) {
         GTEST_SKIP() << "permissions are not enforced here";
     }
-    const Ran ran = compare({"-l", "c"}, true);
-    EXPECT_EQ(ran.status, 0);
     // What the readable version holds in the folder the other cannot read
     // is listed, its files unread (no figures, no message of their own).
-    EXPECT_EQ(written(), newTable(folderRow(".", "locked") + fileRow("./locked", "a.c", "読込失敗", "C") +
-                                      fileRow(".", "s.c", "読込失敗", "C") +
-                                      fileRow(".", "z.c", "変更なし", "C", kOneStep),
-                                  kOneStep));
-    EXPECT_EQ(ran.err, "Cannot read folder \"OLD/locked\": Permission denied\n" +
-                           cannotOpen("NEW/s.c", EACCES));
+    expectComparison(newTable(folderRow(".", "locked") +
+                                  fileRow("./locked", "a.c", "読込失敗", "C") +
+                                  fileRow(".", "s.c", "読込失敗", "C") +
+                                  fileRow(".", "z.c", "変更なし", "C", kOneStep),
+                              kOneStep),
+                     "Cannot read folder \"OLD/locked\": Permission denied\n" +
+                         cannotOpen("NEW/s.c", EACCES),
+                     {"-l", "c"}, true);
 #endif
 }
 
@@ -222,14 +204,11 @@ TEST_F(DiffPairingTest, FileLockedOnOneSideIsNamedAndTheRunGoesOn) {
     testing::UnreadableFiles unreadable;
     unreadable.add(dir.at("NEW/s.c"));
     writeBoth("z.c", "x;\n");
-    const Ran ran = compare();
-    EXPECT_EQ(ran.status, 0);
-    EXPECT_EQ(written(), newTable(fileRow(".", "a.c", "変更なし", "C", kOneStep) +
-                                      fileRow(".", "s.c", "読込失敗", "C") +
-                                      fileRow(".", "z.c", "変更なし", "C", kOneStep),
-                                  "2,2,0,0,0,2,0,0,0,0,0"));
-    EXPECT_EQ(ran.err,
-              cannotOpen(testing::rows::inFolder("NEW", "s.c"), testing::unreadableError()));
+    expectComparison(newTable(fileRow(".", "a.c", "変更なし", "C", kOneStep) +
+                                  fileRow(".", "s.c", "読込失敗", "C") +
+                                  fileRow(".", "z.c", "変更なし", "C", kOneStep),
+                              "2,2,0,0,0,2,0,0,0,0,0"),
+                     cannotOpen(testing::rows::inFolder("NEW", "s.c"), testing::unreadableError()));
 }
 
 // Files of no chosen language are listed without counts, on both sides or
@@ -259,9 +238,9 @@ TEST_F(DiffPairingTest, FilesOfOtherLanguagesAndSeveralLanguages) {
                   "2,2,0,1,0,1,1,1,1,0,0")},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.options[1]);
         std::filesystem::remove(result);
-        EXPECT_EQ(compare(c.options).status, 0);
-        EXPECT_EQ(written(), c.table) << c.options[1];
+        expectComparison(c.table, "", c.options);
     }
 }
 

@@ -1,7 +1,7 @@
 // Step keys: which bytes of a line make its key (the trimmed line, or COBOL's
 // columns 7 to 72), ASCII case folding under both readings of a file, lines
-// handed over in pieces cut anywhere, a file's keys kept until its reading
-// is known, and the hash that stands for the key bytes.
+// handed over in pieces cut anywhere, and the hash that stands for the key
+// bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +9,8 @@
 #include <random>
 #include <ostream>
 #include <set>
-#include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "diff/key_hash.h"
@@ -132,23 +130,20 @@ TEST(DiffStepKey, PiecesCutAnywhereGiveTheKeyOfTheWholeLine) {
     std::string big;
     for (int i = 0; i < 300000; ++i) big += " \tAb\x83Z"[random() % 6];
     lines.push_back(big);
-    const KeyRule rules[] = {KeyRule::TrimmedLine, KeyRule::CobolProgramArea};
-    for (const KeyRule rule : rules) {
+    for (const KeyRule rule : {KeyRule::TrimmedLine, KeyRule::CobolProgramArea}) {
         for (const bool ignoreCase : {false, true}) {
             StepKeyBuilder builder(rule, ignoreCase);
             for (const std::string& line : lines) {
                 const StepKeys whole = builder.keyOf(line);
-                std::vector<std::vector<std::size_t>> cutLists;
-                if (line.size() < 200) {
-                    for (std::size_t cut = 0; cut <= line.size(); ++cut) cutLists.push_back({cut});
-                }
-                for (int round = 0; round < 20; ++round) {
-                    std::vector<std::size_t> cuts(1 + random() % 12);
-                    for (std::size_t& cut : cuts) cut = random() % (line.size() + 1);
-                    std::sort(cuts.begin(), cuts.end());  // equal cuts make empty pieces
-                    cutLists.push_back(cuts);
-                }
-                for (const auto& cuts : cutLists) {
+                // Every single cut of a short line, then cuts into up to 13 pieces.
+                const std::size_t singles = line.size() < 200 ? line.size() + 1 : 0;
+                for (std::size_t round = 0; round < singles + 20; ++round) {
+                    std::vector<std::size_t> cuts{round};
+                    if (round >= singles) {
+                        cuts.resize(1 + random() % 12);
+                        for (std::size_t& cut : cuts) cut = random() % (line.size() + 1);
+                        std::sort(cuts.begin(), cuts.end());  // equal cuts make empty pieces
+                    }
                     const StepKeys pieces = keysInPieces(builder, line, cuts);
                     ASSERT_EQ(pieces.utf8, whole.utf8) << printable(line.substr(0, 60)) << " cut at " << cuts[0];
                     ASSERT_EQ(pieces.cp932, whole.cp932) << printable(line.substr(0, 60)) << " cut at " << cuts[0];
@@ -158,37 +153,14 @@ TEST(DiffStepKey, PiecesCutAnywhereGiveTheKeyOfTheWholeLine) {
     }
 }
 
-TEST(DiffStepKey, FileKeysTakeTheReadingOfTheFile) {
-    StepKeyBuilder builder(KeyRule::TrimmedLine, true);
-    FileStepKeys file;
-    for (int round = 0; round < 2; ++round) {  // the second after a clear
-        file.clear();
-        for (const std::string_view line : {"int A;", "x = \x83\x41;", "Y();"}) file.add(builder.keyOf(line));
-        FileStepKeys copy = file;
-        const std::vector<StepKey> asUtf8 = {hashOf("int a;"), hashOf("x = \x83\x61;"), hashOf("y();")};
-        const std::vector<StepKey> asCp932 = {hashOf("int a;"), hashOf("x = \x83\x41;"), hashOf("y();")};
-        const auto resolved = [](FileStepKeys& keys, bool utf8) {
-            const std::span<const StepKey> span = keys.resolve(utf8);
-            return std::vector<StepKey>(span.begin(), span.end());
-        };
-        EXPECT_EQ(resolved(file, true), asUtf8);
-        EXPECT_EQ(resolved(copy, false), asCp932);
-        EXPECT_EQ(file.size(), 3u);
-    }
-}
-
 // Distinct strings get distinct values in each half on its own (a hash
 // table indexes by the low half and checks the high one first), and every
 // bit of the value is set about half the time.
 TEST(DiffStepKey, HashTellsApartShortStringsAndNearMisses) {
     const std::string alphabet = "\x00\x01\x09\x0a\x20\x30\x41\x61\x7a\x7f\x80\x81\x9f\xa0\xe0\xfc\xfe\xff"s;
-    std::vector<std::string> strings = {""};
-    for (std::size_t length = 1; length <= 3; ++length) {
-        const std::size_t before = strings.size();
-        for (std::size_t i = 0; i < before; ++i) {
-            if (strings[i].size() != length - 1) continue;
-            for (const char c : alphabet) strings.push_back(strings[i] + c);
-        }
+    std::vector<std::string> strings = {""};  // then every string of up to 3 of these bytes
+    for (std::size_t i = 0; strings[i].size() < 3; ++i) {
+        for (const char c : alphabet) strings.push_back(strings[i] + c);
     }
     const std::string line = "    result = process_record(&context, in);";
     for (std::size_t bit = 0; bit < line.size() * 8; ++bit) {

@@ -27,9 +27,7 @@ long objectCount(const GitRepo& repo, const std::string& name) {
 void writeFiles(const GitRepo& repo, int files, int lines, int version) {
     for (int file = 0; file < files; ++file) {
         std::string content = "/* file " + std::to_string(file) + " */\n";
-        for (int line = 0; line < lines; ++line) {
-            content += "int v" + std::to_string(line) + " = 1;\n";
-        }
+        for (int line = 0; line < lines; ++line) content += "int v" + std::to_string(line) + " = 1;\n";
         content += "int version = " + std::to_string(version) + ";\n";
         char path[32];
         std::snprintf(path, sizeof path, "d%d/f%d.c", file / 100, file);
@@ -91,8 +89,6 @@ TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
     const std::vector<std::string> rows = resultLines(counted.result);
     ASSERT_EQ(rows.size(), kFiles + 2u);
     EXPECT_EQ(rows[2], "v1/d,f000.c,File,1048614," + kFirstDate + ",10487,0,0,10487,10487,0.0");
-    std::cout << "[ peak    ] counting a " << objectCount(repo, "size-pack") / 1024
-              << " MiB pack: " << counted.ran.maxRssKiB << " KiB\n";
 #ifndef STEPCOUNT_SANITIZED
     EXPECT_LT(counted.ran.maxRssKiB, 64 * 1024);
 #endif
@@ -108,10 +104,10 @@ TEST_F(GitObjectStoreTest, DamagedObjectsAreFilesAndFoldersThatCannotBeRead) {
     repo.commitAll(kFirstCommit, "v1");
     for (const char* object : {"v1:a.c", "v1:sub"}) {
         const std::string id = repo.git("rev-parse " + std::string(object)).substr(0, 40);
-        const std::string file = repo.at(".git/objects/" + id.substr(0, 2) + '/' + id.substr(2));
-        std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+        const std::string file = ".git/objects/" + id.substr(0, 2) + '/' + id.substr(2);
+        std::filesystem::permissions(repo.at(file), std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
-        repo.write(".git/objects/" + id.substr(0, 2) + '/' + id.substr(2), "damaged");
+        repo.write(file, "damaged");
     }
 
     const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
@@ -154,8 +150,7 @@ TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) 
     ASSERT_EQ(whole.ran.status, 0) << whole.ran.err;
     EXPECT_EQ(counted.ran.status, 0);
     std::string expected = whole.result;
-    const std::string bigRow =
-        "v1/src,big.c,File,2010," + kFirstDate + ",2,1,0,1,2,50.0,\r\n";
+    const std::string bigRow = "v1/src,big.c,File,2010," + kFirstDate + ",2,1,0,1,2,50.0,\r\n";
     ASSERT_NE(expected.find(bigRow), std::string::npos) << expected;
     expected.replace(expected.find(bigRow), bigRow.size(), rows::uncountedRow("v1/src", "big.c"));
     EXPECT_EQ(counted.result, expected);
@@ -179,32 +174,24 @@ TEST_F(GitObjectStoreTest, BlobMissingFromAPartialCloneIsAFileThatCannotBeRead) 
 // every count started while git works gives the rows of a count before it.
 TEST_F(GitObjectStoreTest, ConcurrentGcAndCommitDoNotDisturbACount) {
     const GitRepo repo = GitRepo::create(temp.at("repo"));
-    const std::vector<std::string> options{"-m", "vb,c,sql,html", "-j", "2", "--repo", repo.path()};
-    // What git does in each round while the revision of the round is counted.
-    const struct {
-        const char* revision;
-        const char* git;
-    } rounds[] = {
-        {"r0", "gc -q --prune=now"},
-        {"r1", "repack -q -a -d -f"},
-        {"r2", "gc -q --prune=now"},
-    };
+    // What git does while the revision of each round is counted.
+    const char* const works[] = {"gc -q --prune=now", "repack -q -a -d -f", "gc -q --prune=now"};
     for (int round = 0; round < 3; ++round) {
-        const std::string revision = rounds[round].revision;
-        SCOPED_TRACE(rounds[round].git);
+        const std::string revision = std::string("r").append(std::to_string(round));
+        SCOPED_TRACE(works[round]);
         // A new revision whose objects are loose until git packs them.
         writeFiles(repo, 1000, 40, round);
         repo.commitAll(kFirstCommit + round, revision);
         if (round == 0) expectCountLikeCheckout(repo, revision, {"-m", "vb,c,sql,html"});
-        std::vector<std::string> arguments = options;
-        arguments.push_back(revision);
+        const std::vector<std::string> arguments{"-m", "vb,c,sql,html", "-j", "2",
+                                                 "--repo", repo.path(), revision};
         const RunResult before = run(arguments);
         ASSERT_EQ(before.ran.status, 0) << before.ran.err;
 
         auto working = std::async(std::launch::async, runShell,
-                              repo.command(rounds[round].git) + " && echo 'int more;' >> more.c && " +
-                                  repo.command("add more.c") + " && " +
-                                  repo.command("commit -q -m more"));
+                                  repo.command(works[round]) + " && echo 'int more;' >> more.c && " +
+                                      repo.command("add more.c") + " && " +
+                                      repo.command("commit -q -m more"));
         int counts = 0;
         do {
             const RunResult during = run(arguments);

@@ -101,6 +101,15 @@ protected:
         return runStepcount(run);
     }
     std::string written() const { return readFile(result); }
+    // Compares and expects exit 0, the result file `table` and the messages `err`.
+    void expectComparison(const std::string& table, const std::string& err = "",
+                          std::vector<std::string> options = {"-l", "c"},
+                          bool asNobody = false) const {
+        const Ran ran = compare(std::move(options), asNobody);
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_EQ(ran.err, err);
+        EXPECT_EQ(written(), table);
+    }
 
     // In memory where it can be: deep trees are made and removed quickly.
     TempDir dir{testing::memoryTempFolder()};

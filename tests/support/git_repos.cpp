@@ -8,19 +8,12 @@
 #include <stdexcept>
 
 #include "git/repository.h"
-#include "support/diff_rows.h"
 
 namespace stepcount::testing {
 
 std::string shellQuoted(std::string_view text) {
     std::string quoted = "'";
-    for (const char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -101,25 +94,6 @@ void GitRepo::addSubmodule(const std::string& name, const std::string& folder) c
     git("submodule add -q " + shellQuoted(folder) + ' ' + shellQuoted(name));
 }
 
-std::vector<std::string> csvFields(std::string_view line) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
 std::vector<std::string> resultLines(const std::string& bytes) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -182,62 +156,6 @@ void expectSameRun(const RunResult& onRevisions, const RunResult& onFolders) {
 }
 
 }  // namespace
-
-void GitHistoryTest::SetUp() {
-    GitTest::SetUp();
-    if (IsSkipped()) return;
-    // CP932 text: 日本語, and 表 and ソ, whose second byte is a backslash.
-    const std::string hyou = "\x95\x5C";
-    const std::string cp932 = "/* " + kNihongo + " */\n#define MSG \"" + hyou + "\"  // \x83\x5C\n\n  int " +
-                              kNihongo + " = 1;\n\t\n}\n";
-    const std::string cobol = "000100 IDENTIFICATION DIVISION.\r\n000200 PROGRAM-ID. PROG.\r\n000300*" +
-                              kNihongo + "\r\n000400 PROCEDURE DIVISION.\r\n000500     DISPLAY 'X'.\r\n"
-                              "000600D    DISPLAY 'D'.\r\n000700\r\n";
-    repo = GitRepo::create(repo.path());
-    std::filesystem::copy(STEPCOUNT_SOURCE_DIR "/samples", repo.at("samples"),
-                          std::filesystem::copy_options::recursive);
-    repo.write("src/calc.c", diffrows::kCalcOld);
-    repo.write("src/old.c", "int a;\nint b;\n// c\nint d;\nint e;\n");
-    repo.write("src/keep.c", "int keep;\n");
-    repo.write("src/rename_me.c", "int r1;\nint r2;\n");
-    repo.write("src/A.c", "int upper;\n");
-    repo.write("src/x.c", "int x;\n");
-    repo.write("src/dir.c/inner.c", "int inner;\n");
-    repo.write("src/日本語.c", cp932);
-    repo.write("src/" + kNihongo + ".c", cp932 + "int more;\n");
-    repo.write("src/" + kNihongo + ".sql", "select '" + hyou + "';\n");
-    repo.write("src/a,b.c", "int a;\n");
-    repo.write("src/q\"x.sql", "-- q\nselect 1;\n");
-    repo.write("src/UP.C", "x;\r\n");
-    repo.write("src/empty.c", "");
-    repo.write("src/bom.js", "\xEF\xBB\xBF// 日本語\nvar a = 1;\n");
-    repo.write("src/notes.txt", "not counted\n");
-    repo.write("src/only_old/gone.c", "int gone;\n");
-    repo.write("deep/a/b/c/d.sql", "/* x */\nselect\n  1;\n");
-    repo.write("legacy/PROG.cob", cobol);
-    repo.write("legacy/OLD.COB", cobol.substr(0, 60));
-    firstId = repo.commitAll(kFirstCommit, "v1");
-    repo.git("tag -a r1 -m release");
-
-    repo.write("src/calc.c", diffrows::kCalcNew);
-    repo.remove("src/old.c");
-    repo.write("src/util.c", "int u1;\nint u2;\n\nint u3;\nint u4;\nint u5;\n");
-    repo.git("mv src/rename_me.c src/renamed.c");
-    repo.git("mv src/A.c src/a.c");
-    repo.remove("src/x.c");
-    repo.write("src/x.c/inner.c", "int x;\n");
-    repo.remove("src/dir.c");
-    repo.write("src/dir.c", "int dir;\n");
-    repo.write("src/日本語.c", cp932 + "char* s = \"" + hyou + hyou + "\";\n");
-    repo.write("src/" + kNihongo + ".sql", "select '" + hyou + "';\nselect 2;\n");
-    repo.write("src/a,b.c", "int a;\nint b;\n");
-    repo.remove("src/only_old");
-    repo.write("src/only_new/new.c", "int fresh;\n");
-    repo.write("legacy/PROG.cob", cobol + "000800     STOP RUN.\r\n");
-    repo.write("samples/vb/Module1.bas", "Attribute VB_Name = \"Module1\"\r\nPublic x As Long\r\n");
-    repo.write("deep/a/new.frm", "VERSION 5.00\nBegin VB.Form F\nEnd\nAttribute VB_Name = \"F\"\n");
-    secondId = repo.commitAll(kSecondCommit, "v2");
-}
 
 void GitTest::expectCountLikeCheckout(const GitRepo& repo, const std::string& revision,
                                       const std::vector<std::string>& options) {

@@ -70,9 +70,6 @@ private:
     std::string path_;
 };
 
-// The fields of one CSV line (its CR LF left out), quoted fields unquoted.
-std::vector<std::string> csvFields(std::string_view line);
-
 // The lines of a result file, their CR LF left out.
 std::vector<std::string> resultLines(const std::string& bytes);
 
@@ -113,21 +110,6 @@ protected:
 
 private:
     int runs_ = 0;
-};
-
-// A repository of every language and of odd names and encodings (the
-// bundled samples, CP932 text and names, commas and quotes in names, COBOL),
-// committed as v1 (also the annotated tag r1), then changed in every way a
-// comparison tells apart and committed as v2 on the branch main: an edit, a
-// deletion, an addition, a rename, a rename in the case of letters only
-// (A.c to a.c), a file that becomes a folder and a folder that becomes a
-// file, CP932 text changed, a folder removed and one added.
-class GitHistoryTest : public GitTest {
-protected:
-    void SetUp() override;
-
-    GitRepo repo{temp.at("repo")};
-    std::string firstId, secondId;
 };
 
 }  // namespace stepcount::testing
