@@ -81,14 +81,10 @@ TEST_F(DiffCommandTest, ReadmeExampleInUtf8AppendedAndInCp932) {
 TEST_F(DiffCommandTest, WrongArgumentsWriteNothing) {
     dir.write("file.c", "x;\n");
     const std::string tryHelp = "\nTry 'stepcount --help' for more information.\n";
-    const struct {
-        std::vector<std::string> arguments;
-        std::string message;
-    } cases[] = {
-        {{"-l", "c", "--diff", "missing", "NEW"},
-         "cannot count 'missing': No such file or directory"},
-        {{"-l", "c", "--diff", "OLD", "missing"},
-         "cannot count 'missing': No such file or directory"},
+    const std::string missing = "cannot count 'missing': No such file or directory";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"-l", "c", "--diff", "missing", "NEW"}, missing},
+        {{"-l", "c", "--diff", "OLD", "missing"}, missing},
         {{"-l", "c", "--diff", "OLD", "file.c"}, "cannot count 'file.c': not a folder"},
         {{"-l", "c", "--diff", "file.c", "NEW"}, "cannot count 'file.c': not a folder"},
         {{"--diff", "OLD", "NEW"}, "choose a language with -l, or several with -m"},
@@ -97,11 +93,11 @@ TEST_F(DiffCommandTest, WrongArgumentsWriteNothing) {
         {{"-l", "c", "-s", "--diff", "OLD", "NEW"}, "--summary goes with a count, not with --diff"},
         {{"-l", "c", "--ignore-case", "OLD"}, "--ignore-case goes with --diff"},
     };
-    for (const auto& c : cases) {
-        const Ran ran = runStepcount(c.arguments, dir.text());
-        EXPECT_EQ(ran.status, 2) << c.message;
+    for (const auto& [arguments, message] : cases) {
+        const Ran ran = runStepcount(arguments, dir.text());
+        EXPECT_EQ(ran.status, 2) << message;
         EXPECT_EQ(ran.out, "");
-        EXPECT_EQ(ran.err, "stepcount: " + c.message + tryHelp);
+        EXPECT_EQ(ran.err, "stepcount: " + message + tryHelp);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.at("DiffResult.csv")));
     EXPECT_FALSE(std::filesystem::exists(dir.at("LocResult.csv")));

@@ -1,6 +1,5 @@
 // The survey of a file's encoding: non-ASCII bytes and well-formed UTF-8,
-// whatever the pieces its lines come in, and characters never running from
-// one line into the next.
+// whatever the pieces its lines come in, no character running on past a line.
 #include <gtest/gtest.h>
 
 #include <algorithm>

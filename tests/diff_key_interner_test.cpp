@@ -12,10 +12,8 @@ namespace {
 
 using Ids = std::vector<std::uint32_t>;
 
-// Numbered in the order first seen, the same number when seen again (also
-// in a later call, whose numbers are appended). Keys equal in the bits that
-// place them in the table or in the bits kept beside them, differing
-// anywhere else: all distinct.
+// Numbered in the order first seen, also across calls. Keys equal in the
+// bits that place them in the table or that are kept beside them: distinct.
 TEST(DiffKeyInterner, NumbersKeysInTheOrderFirstSeen) {
     std::vector<StepKey> keys;
     for (std::uint64_t i = 0; i < 64; ++i) {

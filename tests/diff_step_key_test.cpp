@@ -1,7 +1,5 @@
-// Step keys: which bytes of a line make its key (the trimmed line, or COBOL's
-// columns 7 to 72), ASCII case folding under both readings of a file, lines
-// handed over in pieces cut anywhere, and the hash that stands for the key
-// bytes.
+// Step keys: which bytes of a line make its key, under both readings of a
+// file, whatever the pieces the line comes in; the hash of the key bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,18 +27,6 @@ StepKey hashOf(std::string_view bytes) {
     KeyHasher hasher;
     hasher.update(bytes.data(), bytes.size());
     return hasher.digest();
-}
-
-// The keys of `line` handed over in pieces that end at `cuts` (ascending).
-StepKeys keysInPieces(StepKeyBuilder& builder, std::string_view line, const std::vector<std::size_t>& cuts) {
-    builder.begin();
-    std::size_t from = 0;
-    for (const std::size_t cut : cuts) {
-        builder.add(line.substr(from, cut - from));
-        from = cut;
-    }
-    builder.add(line.substr(from));
-    return builder.finish();
 }
 
 std::string printable(std::string_view bytes) { return ::testing::PrintToString(std::string(bytes)); }
@@ -144,7 +130,13 @@ TEST(DiffStepKey, PiecesCutAnywhereGiveTheKeyOfTheWholeLine) {
                         for (std::size_t& cut : cuts) cut = random() % (line.size() + 1);
                         std::sort(cuts.begin(), cuts.end());  // equal cuts make empty pieces
                     }
-                    const StepKeys pieces = keysInPieces(builder, line, cuts);
+                    builder.begin();
+                    for (std::size_t from = 0, piece = 0; piece <= cuts.size(); ++piece) {
+                        const std::size_t to = piece < cuts.size() ? cuts[piece] : line.size();
+                        builder.add(std::string_view(line).substr(from, to - from));
+                        from = to;
+                    }
+                    const StepKeys pieces = builder.finish();
                     ASSERT_EQ(pieces.utf8, whole.utf8) << printable(line.substr(0, 60)) << " cut at " << cuts[0];
                     ASSERT_EQ(pieces.cp932, whole.cp932) << printable(line.substr(0, 60)) << " cut at " << cuts[0];
                 }
@@ -177,10 +169,7 @@ TEST(DiffStepKey, HashTellsApartShortStringsAndNearMisses) {
         const StepKey key = hashOf(s);
         lows.insert(key.low);
         highs.insert(key.high);
-        for (int bit = 0; bit < 64; ++bit) {
-            bitCounts[bit] += (key.low >> bit) & 1;
-            bitCounts[64 + bit] += (key.high >> bit) & 1;
-        }
+        for (int bit = 0; bit < 128; ++bit) bitCounts[bit] += ((bit < 64 ? key.low : key.high) >> (bit % 64)) & 1;
     }
     EXPECT_EQ(lows.size(), strings.size());
     EXPECT_EQ(highs.size(), strings.size());

@@ -1,10 +1,7 @@
 // Counting (--repo) and comparing (--repo --diff) revisions of a git
-// repository: the rows are those of a count or a comparison of the
-// revisions' checkouts into folders named after them (the dates being the
-// commit's time; the comparison's folder column is relative, so nothing
-// tells them apart), and "." is the work tree; links and submodules are
-// listed uncounted; what cannot be found is refused with a message that
-// names it.
+// repository: the rows are those of the revisions' checkouts into folders
+// named after them, "." being the work tree; links and submodules are listed
+// uncounted; what cannot be found is refused, named.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -143,14 +140,12 @@ TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
                   rows::folderRow("v1", "sub") + "v1/sub,b.c,File,3," + kFirstDate +
                   ",1,0,0,1,1,0.0\r\n" + rows::uncountedRow("v1/sub", "dangling.c"));
     EXPECT_EQ(counted.ran.err,
-              "Not counted \"v1/lib\": a submodule (another repository), listed without its "
-              "content\n"
+              "Not counted \"v1/lib\": a submodule (another repository), listed without its content\n"
               "Not counted \"v1/link.c\": a symbolic link in the repository\n"
               "Not counted \"v1/linkdir\": a symbolic link in the repository\n"
               "Not counted \"v1/sub/dangling.c\": a symbolic link in the repository\n");
     EXPECT_EQ(counted.ran.out, "計数完了しました。\nFiles counted: 2, files not counted: 4, folders: 2, "
-                               "total steps: 2. "
-                               "Result file: " + temp.at("result-1.csv") + "\n");
+                               "total steps: 2. Result file: " + temp.at("result-1.csv") + "\n");
 
     // Neither is a folder that a count can start from, and the message says what it is.
     const std::pair<std::string, std::string> refusals[] = {
@@ -162,8 +157,7 @@ TEST_F(GitTest, LinksAndSubmodulesAreListedUncountedWithAMessage) {
         const RunResult refused = run({"-l", "c", "--repo", repo.path(), "v1:" + path});
         EXPECT_EQ(refused.ran.status, 2);
         EXPECT_EQ(refused.ran.err, "stepcount: '" + path + "' in revision 'v1' is " + what +
-                                       ", not a folder\nTry 'stepcount --help' for more "
-                                       "information.\n");
+                                       ", not a folder\nTry 'stepcount --help' for more information.\n");
         EXPECT_FALSE(refused.written);
     }
 }
@@ -188,7 +182,6 @@ TEST_F(GitTest, HundredMegabyteBlobIsCounted) {
     EXPECT_EQ(counted.result, rows::kStandardHeader + rows::folderRow("v1", "big") +
                                   "v1/big,big.c,File,104857600," + kFirstDate +
                                   ",1638400,0,0,1638400,1638400,0.0\r\n");
-    std::cout << "[ peak    ] counting a 100 MiB blob: " << counted.ran.maxRssKiB << " KiB\n";
     RecordProperty("peak_rss_kib", std::to_string(counted.ran.maxRssKiB));
 #ifndef STEPCOUNT_SANITIZED
     EXPECT_LT(counted.ran.maxRssKiB, 250 * 1024);
@@ -203,11 +196,7 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
     const std::string plain = temp.mkdir("plain");
     const std::string& at = repo.path();
     const std::string unknown = "unknown revision 'nope' in the repository at " + at;
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string message;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--repo", plain, "v1"}, "no git repository at '" + plain + "'"},
         {{"--repo", plain + "/missing", "v1"}, "no git repository at '" + plain + "/missing'"},
         {{"--repo", at, "nope"}, unknown},
@@ -228,15 +217,15 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
     // A temporary folder inside some repository would be that repository's.
     const bool plainIsNoRepository = runShell("cd " + shellQuoted(plain) + " && " + gitCommand() +
                                               " rev-parse --git-dir").status != 0;
-    for (const Case& c : cases) {
-        if (c.arguments[1].starts_with(plain) && !plainIsNoRepository) continue;
+    for (const auto& [options, message] : cases) {
+        if (options[1].starts_with(plain) && !plainIsNoRepository) continue;
         std::vector<std::string> arguments{"-l", "c"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        arguments.insert(arguments.end(), options.begin(), options.end());
         SCOPED_TRACE(::testing::PrintToString(arguments));
         const RunResult refused = run(arguments);
         EXPECT_EQ(refused.ran.status, 2);
-        EXPECT_EQ(refused.ran.err, "stepcount: " + c.message +
-                                       "\nTry 'stepcount --help' for more information.\n");
+        EXPECT_EQ(refused.ran.err,
+                  "stepcount: " + message + "\nTry 'stepcount --help' for more information.\n");
         EXPECT_EQ(refused.ran.out, "");
         EXPECT_FALSE(refused.written);
     }
@@ -244,13 +233,8 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
 
 TEST_F(GitDiffTest, RevisionsCompareAsTheirCheckouts) {
     const std::vector<std::vector<std::string>> options = {
-        {"-l", "c"},
-        {"-l", "cobol"},
-        {"-l", "sql", "--encoding", "utf-8"},
-        {"-m", "vb,c,sql,html"},
-        {"-m", "vb,c,sql,html", "--encoding", "utf-8"},
-        {"-m", "vb,c,sql,html", "--ignore-case"},
-    };
+        {"-l", "c"}, {"-l", "cobol"}, {"-l", "sql", "--encoding", "utf-8"}, {"-m", "vb,c,sql,html"},
+        {"-m", "vb,c,sql,html", "--encoding", "utf-8"}, {"-m", "vb,c,sql,html", "--ignore-case"}};
     const std::pair<std::string, std::string> pairs[] = {
         {"v1", "v2"}, {"v2", "v1"}, {"r1", secondId}, {"HEAD~1", "HEAD"},
         {"v1:src", "v2:src/"}, {"v1", "v1"},
@@ -272,11 +256,8 @@ TEST_F(GitDiffTest, WorkTreeComparesAsACopyOfIt) {
     const std::string copy = temp.at("work-tree-copy");
     ASSERT_EQ(runShell("cp -a " + shellQuoted(repo.path()) + ' ' + shellQuoted(copy)).status, 0);
     std::filesystem::remove_all(copy + "/.git");
-    const std::vector<std::string> options[] = {
-        {"-m", "vb,c,sql,html"},
-        {"-l", "cobol", "--encoding", "utf-8"},
-    };
-    for (const std::vector<std::string>& option : options) {
+    for (const std::vector<std::string>& option :
+         {std::vector<std::string>{"-m", "vb,c,sql,html"}, {"-l", "cobol", "--encoding", "utf-8"}}) {
         for (const auto& [before, after] :
              {std::pair<std::string, std::string>{"v1", "."}, {".", "v2"}, {"HEAD", "."}}) {
             SCOPED_TRACE(before + " " + after + " " + option[1]);

@@ -91,10 +91,8 @@ protected:
     Ran compare(std::vector<std::string> options = {"-l", "c"},
                 [[maybe_unused]] bool asNobody = false) const {
         ProgramRun run{std::move(options), dir.text()};
-        for (const char* argument :
-             {"--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "NEW"}) {
-            run.arguments.emplace_back(argument);
-        }
+        run.arguments.insert(run.arguments.end(),
+                             {"--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "NEW"});
 #if !defined(_WIN32)
         run.asNobody = asNobody;
 #endif

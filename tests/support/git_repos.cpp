@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -37,15 +38,13 @@ std::string gitCommand(const std::string& environment) {
            environment + " git -c core.quotepath=false -c protocol.file.allow=always";
 }
 
-bool gitAvailable() { return runShell(gitCommand() + " --version").status == 0; }
-
 GitRepo GitRepo::create(std::string folder) {
     std::filesystem::create_directories(folder);
     GitRepo repo(std::move(folder));
-    repo.git("init -q -b main");
-    repo.git("config user.name Tester");
-    repo.git("config user.email tester@example.com");
-    repo.git("config gc.auto 0");
+    for (const char* setting : {"init -q -b main", "config user.name Tester",
+                                "config user.email tester@example.com", "config gc.auto 0"}) {
+        repo.git(setting);
+    }
     return repo;
 }
 
@@ -57,8 +56,7 @@ std::string GitRepo::git(const std::string& arguments, const std::string& enviro
     const std::string errors = path_ + ".git-errors";
     const ShellRun run =
         runShell("{ " + command(arguments, environment) + "\n} 2>" + shellQuoted(errors));
-    std::string detail;
-    if (run.status != 0 && std::filesystem::exists(errors)) detail = readFile(errors);
+    const std::string detail = std::filesystem::exists(errors) ? readFile(errors) : "";
     std::filesystem::remove(errors);
     if (run.status != 0) {
         throw std::runtime_error("git " + arguments + " failed in " + path_ + ": " + detail);
@@ -94,19 +92,11 @@ void GitRepo::addSubmodule(const std::string& name, const std::string& folder) c
     git("submodule add -q " + shellQuoted(folder) + ' ' + shellQuoted(name));
 }
 
-std::vector<std::string> resultLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(bytes.substr(start, end - start));
-    }
-    if (start < bytes.size()) lines.push_back(bytes.substr(start));
-    return lines;
-}
-
 void GitTest::SetUp() {
     if (!git::available()) GTEST_SKIP() << "this build of stepcount cannot read git repositories";
-    if (!gitAvailable()) GTEST_SKIP() << "the git command is not installed";
+    if (runShell(gitCommand() + " --version").status != 0) {
+        GTEST_SKIP() << "the git command is not installed";
+    }
 }
 
 RunResult GitTest::run(std::vector<std::string> arguments, const std::string& cwd) {
@@ -151,7 +141,7 @@ void expectSameRun(const RunResult& onRevisions, const RunResult& onFolders) {
     ASSERT_EQ(onFolders.ran.status, 0) << onFolders.ran.err;
     EXPECT_EQ(onRevisions.ran.status, 0) << onRevisions.ran.err;
     EXPECT_EQ(onRevisions.ran.err, onFolders.ran.err);
-    EXPECT_GE(resultLines(onFolders.result).size(), 3u);
+    EXPECT_GE(std::count(onFolders.result.begin(), onFolders.result.end(), '\n'), 3);
     EXPECT_EQ(onRevisions.result, onFolders.result);
 }
 

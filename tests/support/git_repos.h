@@ -1,6 +1,5 @@
-// Git repositories that tests build with the git command, kept apart from
-// the user's and the system's git settings, and plain-folder checkouts of
-// their revisions.
+// Git repositories that tests build with the git command, apart from the
+// user's and the system's settings, and checkouts of their revisions.
 #pragma once
 
 #include <ctime>
@@ -17,7 +16,6 @@ namespace stepcount::testing {
 inline constexpr std::time_t kFirstCommit = 1614834367;
 inline constexpr std::time_t kSecondCommit = 1617512769;
 inline const std::string kFirstDate = "2021/03/04 05:06:06";
-inline const std::string kSecondDate = "2021/04/04 05:06:08";
 
 // 日本語 in CP932 (93FA 967B 8CEA), as text and as a file name.
 inline const std::string kNihongo = "\x93\xFA\x96\x7B\x8C\xEA";
@@ -31,18 +29,14 @@ struct ShellRun {
 };
 ShellRun runShell(const std::string& command);
 
-bool gitAvailable();
-
 // The prefix of every git command of the tests: no system or global
 // settings, no variables of a git that may have started the tests; the
 // variable assignments `environment` added.
 std::string gitCommand(const std::string& environment = {});
 
-// A repository with a work tree. Commits are made at given times (UTC) so
-// that their dates are known.
+// A repository with a work tree, its commits made at given times (UTC).
 class GitRepo {
 public:
-    // The repository at `folder`, as it is (a clone).
     explicit GitRepo(std::string folder) : path_(std::move(folder)) {}
     // A new repository on the branch main, with its own user and no automatic gc.
     static GitRepo create(std::string folder);
@@ -69,9 +63,6 @@ public:
 private:
     std::string path_;
 };
-
-// The lines of a result file, their CR LF left out.
-std::vector<std::string> resultLines(const std::string& bytes);
 
 // The program's run and the result file it wrote ("" when none).
 struct RunResult {
