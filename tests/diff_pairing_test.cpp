@@ -6,7 +6,6 @@
 #endif
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
