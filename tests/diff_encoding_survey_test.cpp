@@ -1,9 +1,10 @@
 // The survey of a file's encoding: non-ASCII bytes and well-formed UTF-8,
-// whatever the pieces its lines come in, and characters never running from
-// one line into the next.
+// whatever the pieces its lines come in, no character running on past a line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diff/encoding_survey.h"
@@ -12,23 +13,6 @@ namespace stepcount::diff {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct Answer {
-    bool nonAscii, validUtf8;
-};
-
-// Feeds `lines`, each cut in two at `cut` (or whole when it is longer).
-Answer survey(EncodingSurvey& survey, const Lines& lines, std::size_t cut) {
-    survey.clear();
-    for (const std::string& line : lines) {
-        const std::string_view view(line);
-        survey.add(view.substr(0, cut));
-        if (cut < line.size()) survey.add(view.substr(cut));
-        survey.endLine();
-    }
-    EXPECT_EQ(survey.settled(), !survey.isValidUtf8());
-    return {survey.hasNonAscii(), survey.isValidUtf8()};
-}
 
 TEST(DiffEncodingSurvey, NonAsciiBytesAndValidUtf8) {
     const std::string ascii(37, 'a');
@@ -70,14 +54,21 @@ TEST(DiffEncodingSurvey, NonAsciiBytesAndValidUtf8) {
         {{"\xe3\x81", "\x82"}, true, false},       // not continued on the next line
         {{ascii + ascii + "\xa9"}, true, false},  // after a run of ASCII words
     };
-    EncodingSurvey s;
+    EncodingSurvey survey;
     for (const auto& c : cases) {
         std::size_t longest = 0;
         for (const std::string& line : c.lines) longest = std::max(longest, line.size());
         for (std::size_t cut = 0; cut <= longest; ++cut) {
-            const Answer answer = survey(s, c.lines, cut);
-            EXPECT_EQ(answer.nonAscii, c.nonAscii) << ::testing::PrintToString(c.lines) << " cut at " << cut;
-            EXPECT_EQ(answer.validUtf8, c.validUtf8) << ::testing::PrintToString(c.lines) << " cut at " << cut;
+            SCOPED_TRACE(::testing::PrintToString(c.lines) + " cut at " + std::to_string(cut));
+            survey.clear();
+            for (const std::string_view line : c.lines) {  // each cut in two (if long enough)
+                survey.add(line.substr(0, cut));
+                if (cut < line.size()) survey.add(line.substr(cut));
+                survey.endLine();
+            }
+            EXPECT_EQ(survey.hasNonAscii(), c.nonAscii);
+            EXPECT_EQ(survey.isValidUtf8(), c.validUtf8);
+            EXPECT_EQ(survey.settled(), !survey.isValidUtf8());
         }
     }
 }

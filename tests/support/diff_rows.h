@@ -1,5 +1,5 @@
-// The expected bytes of comparison result files (headers, folder, file and
-// total rows), and a pair of trees OLD and NEW to compare with the program.
+// The expected bytes of comparison result files, and a pair of trees OLD and
+// NEW to compare with the program.
 #pragma once
 
 #include <string>
@@ -35,17 +35,27 @@ inline std::string totalRow(const std::string& counts) {
     return ",合計,Total,,," + counts + ",\r\n";
 }
 
-// The first table of a new UTF-8 result file: its header, rows and total.
+// A new UTF-8 result file.
 inline std::string newTable(const std::string& rows, const std::string& total) {
     return kByteOrderMark + kHeader + rows + totalRow(total);
 }
 
-// A name made of a prefix, a number and a suffix ("f1000.c").
+// The changed C file of the README's example (14 real steps in each
+// version: 1 added, 2 changed, 1 deleted, 11 unchanged).
+inline const std::string kCalcOld =
+    "/* calc.c */\nint add(int a, int b) {\n    return a + b;   /* sum */\n}\nint main(void) {\n"
+    "    puts(\"start\");\n    int x = 1;\n    int y = 2;\n    printf(\"%d\\n\", add(x, y));\n"
+    "    if (x) {\n        x++;\n    }\n    return 0;\n}\nstatic int k;\n";
+inline const std::string kCalcNew =
+    "/* calc.c version 2 */\nint add(int a, int b) {\n        return a + b;   /* sum */\n}\n"
+    "int main(void) {\n//  puts(\"start\");  DEL 2024-05\n    int x = 10;\n    int y = 2;\n"
+    "    int z = 3;\n    printf(\"%d\\n\", add(x, y) + z);\n    if (x) {\n        x++;\n    }\n"
+    "    return 0;\n}\nstatic int k;\n";
+
+// "f1000.c" of ("f", 1000, ".c"), without the operator+ of a literal and a
+// string, which GCC 12 warns of wrongly (-Wrestrict).
 inline std::string numbered(const std::string& prefix, int number, const std::string& suffix) {
-    std::string name = prefix;
-    name += std::to_string(number);
-    name += suffix;
-    return name;
+    return std::string(prefix).append(std::to_string(number)).append(suffix);
 }
 
 // A file's or a row's fields split at commas (names without quoting).
@@ -81,16 +91,23 @@ protected:
     Ran compare(std::vector<std::string> options = {"-l", "c"},
                 [[maybe_unused]] bool asNobody = false) const {
         ProgramRun run{std::move(options), dir.text()};
-        for (const char* argument :
-             {"--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "NEW"}) {
-            run.arguments.emplace_back(argument);
-        }
+        run.arguments.insert(run.arguments.end(),
+                             {"--encoding", "utf-8", "-o", "r.csv", "--diff", "OLD", "NEW"});
 #if !defined(_WIN32)
         run.asNobody = asNobody;
 #endif
         return runStepcount(run);
     }
     std::string written() const { return readFile(result); }
+    // Compares and expects exit 0, the result file `table` and the messages `err`.
+    void expectComparison(const std::string& table, const std::string& err = "",
+                          std::vector<std::string> options = {"-l", "c"},
+                          bool asNobody = false) const {
+        const Ran ran = compare(std::move(options), asNobody);
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_EQ(ran.err, err);
+        EXPECT_EQ(written(), table);
+    }
 
     // In memory where it can be: deep trees are made and removed quickly.
     TempDir dir{testing::memoryTempFolder()};
