@@ -3,6 +3,7 @@
 // command-line and samples tests, which go through the command, check its
 // result files byte for byte.)
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,27 +25,20 @@ using testing::TempDir;
 // "+html"; "-count", "-save" and "-name" empty a text, "blanks" makes all
 // three one blank.
 CountSettings settingsWith(const TempDir& dir, const std::string& choices) {
-    CountSettings s;
-    s.CountFolder = dir.at("t");
-    s.SaveFolder = dir.text();
-    s.ResultFileName = "out.csv";
-    s.MessageCaption = "the caption";
+    using S = CountSettings;
+    static const std::map<std::string, bool S::*> flags = {
+        {"vb", &S::VBSelected},    {"c", &S::VCSelected},        {"sql", &S::SQLSelected},
+        {"html", &S::HTMLSelected}, {"cobol", &S::COBOLSelected}, {"multi", &S::MultiSelected},
+        {"+vb", &S::MultiVB},       {"+c", &S::MultiVC},          {"+sql", &S::MultiSQL},
+        {"+html", &S::MultiHTML}};
+    S s = testing::countSettings(dir, "out.csv");
     std::istringstream words(choices);
     for (std::string word; words >> word;) {
-        if (word == "vb") s.VBSelected = true;
-        else if (word == "c") s.VCSelected = true;
-        else if (word == "sql") s.SQLSelected = true;
-        else if (word == "html") s.HTMLSelected = true;
-        else if (word == "cobol") s.COBOLSelected = true;
-        else if (word == "multi") s.MultiSelected = true;
-        else if (word == "+vb") s.MultiVB = true;
-        else if (word == "+c") s.MultiVC = true;
-        else if (word == "+sql") s.MultiSQL = true;
-        else if (word == "+html") s.MultiHTML = true;
+        if (flags.contains(word)) s.*flags.at(word) = true;
         else if (word == "-count") s.CountFolder.clear();
         else if (word == "-save") s.SaveFolder.clear();
         else if (word == "-name") s.ResultFileName.clear();
-        else if (word == "blanks") s.CountFolder = s.SaveFolder = s.ResultFileName = std::string(1, ' ');
+        else if (word == "blanks") s.CountFolder = s.SaveFolder = s.ResultFileName = " ";
         else ADD_FAILURE() << "unknown choice " << word;
     }
     return s;

@@ -1,7 +1,5 @@
-// The expected bytes of result files: headers, rows of folders and of
-// uncounted and counted files, folder paths with the system's separator, and
-// the fixed last write that every counted file of a test is given; and
-// chains of nested folders with their rows.
+// The expected bytes of result files, the last write every counted file is
+// given, and chains of nested folders with their rows.
 #pragma once
 
 #include <chrono>
@@ -54,8 +52,7 @@ inline void setModified(const std::string& path) {
     ASSERT_FALSE(error) << path << ": " << error.message();
 }
 
-// The path of `name` in the folder `folder` as the program writes it: with
-// the system's separator ("\" on Windows).
+// `folder` and `name` joined by the system's separator, as the program does.
 inline std::string inFolder(std::string_view folder, std::string_view name) {
     std::string path(folder);
     path += kPathSeparator;
@@ -63,22 +60,15 @@ inline std::string inFolder(std::string_view folder, std::string_view name) {
     return path;
 }
 
-// A result file's bytes written on Linux (tests/data) as the program writes
-// them here: the "/" of the folder column, the first field, turned into the
-// system's separator. ("/" is never part of a CP932 character.)
+// A result file written on Linux (tests/data) as the program writes it here:
+// the "/" of the first field turned into the system's separator ("/" is
+// never part of a CP932 character).
 inline std::string withSystemSeparators(std::string bytes) {
-    bool quoted = false;
-    bool firstField = true;
+    bool quoted = false, firstField = true;
     for (char& c : bytes) {
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && c == ',') {
-            firstField = false;
-        } else if (!quoted && c == '\n') {
-            firstField = true;
-        } else if (firstField && c == '/') {
-            c = kPathSeparator;
-        }
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && (c == ',' || c == '\n')) firstField = c == '\n';
+        else if (firstField && c == '/') c = kPathSeparator;
     }
     return bytes;
 }
@@ -100,10 +90,9 @@ inline std::string oneLineRow(const std::string& folder, const std::string& name
     return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
 }
 
-// How many levels deep the deep-tree tests go: 10,000, far beyond the
-// system's path limit. On Windows 200, a path of over 400 characters, beyond
-// the old limit of 260 (MAX_PATH): Wine resolves every long path anew from
-// the root, which makes a thousand levels take it minutes.
+// How deep the deep-tree tests go: far beyond the system's path limit; on
+// Windows beyond the old limit of 260 (MAX_PATH) only, for Wine resolves
+// every long path anew from the root, and a thousand levels take it minutes.
 #if defined(_WIN32)
 inline constexpr int kDeepLevels = 200;
 #else
@@ -122,11 +111,10 @@ public:
     FolderChain(const FolderChain&) = delete;
     FolderChain& operator=(const FolderChain&) = delete;
 
-    // Calls `row(folder, rest)` for every row that a walk of `shownTop` (the
-    // top folder as the run names it) writes for the chain, in order: each
-    // folder's row, the two files at the bottom, then on the way back up the
-    // e.txt of every folder. `folder` is the row's folder field, `rest` the
-    // row after it.
+    // Calls `row(folder, rest)`, the row's folder field and the rest of it,
+    // for every row that a walk of `shownTop` (the top folder as the run
+    // names it) writes for the chain, in order: each folder's row, the two
+    // files at the bottom, then on the way back up the e.txt of every folder.
     template <class RowFunction>
     void forEachRow(const std::string& shownTop, RowFunction&& row) const {
         std::string deepest = shownTop;

@@ -7,29 +7,49 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <variant>
 
 namespace stepcount::testing {
 
-namespace {
-
-RunOutputs withResultFile(ResultFileWriter& resultFile, const std::vector<WalkObserver*>& extra) {
-    RunOutputs outputs{&resultFile};
-    outputs.insert(outputs.end(), extra.begin(), extra.end());
-    return outputs;
+void CallLog::showMessage(std::string_view text) {
+    RecordingFrontEnd::showMessage(text);
+    calls.push_back("dialog: " + std::string(text));
 }
 
-}  // namespace
+void CallLog::onFolder(std::string_view folder, std::string_view name) {
+    threads.insert(std::this_thread::get_id());
+    calls.push_back(std::string(folder) + " | " + std::string(name) + "/");
+}
+
+void CallLog::onFile(const WalkedFile& file) {
+    threads.insert(std::this_thread::get_id());
+    std::string call = std::string(file.folder) + " | " + std::string(file.name);
+    std::visit([&call](const auto& r) {
+        if constexpr (requires { r.ulRealSteps; }) call += " " + std::to_string(r.ulRealSteps);
+    }, file.count);
+    calls.push_back(std::move(call));
+    if (afterFile) afterFile(file);
+}
+
+void CallLog::onFolderFailure(std::string_view path, int errorNumber) {
+    threads.insert(std::this_thread::get_id());
+    calls.push_back(std::string(path) + " failed " + std::to_string(errorNumber));
+}
 
 RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, RunFrontEnd& frontEnd,
                             const std::vector<WalkObserver*>& extra) {
     ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
-    return runLanguageCode(settings, languageCode, frontEnd, withResultFile(resultFile, extra));
+    RunOutputs outputs{&resultFile};
+    outputs.insert(outputs.end(), extra.begin(), extra.end());
+    return runLanguageCode(settings, languageCode, frontEnd, outputs);
 }
 
 RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
                       const std::vector<WalkObserver*>& extra) {
     ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
-    return runCountCommand(settings, frontEnd, withResultFile(resultFile, extra));
+    RunOutputs outputs{&resultFile};
+    outputs.insert(outputs.end(), extra.begin(), extra.end());
+    return runCountCommand(settings, frontEnd, outputs);
 }
 
 std::filesystem::path fsPath(std::string_view path) {
@@ -104,6 +124,15 @@ std::string TempDir::mkdir(std::string_view relative) const {
     const std::string folder = at(relative);
     std::filesystem::create_directories(fsPath(folder));
     return folder;
+}
+
+CountSettings countSettings(const TempDir& dir, const std::string& resultName) {
+    CountSettings settings;
+    settings.CountFolder = dir.at("t");
+    settings.SaveFolder = dir.text();
+    settings.ResultFileName = resultName;
+    settings.MessageCaption = "the caption";
+    return settings;
 }
 
 std::string readFile(const std::string& path) {
