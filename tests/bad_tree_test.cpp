@@ -20,55 +20,53 @@
 #include <fstream>
 #include <regex>
 #include <stdexcept>
-#include <string>
 #include <thread>
-#include <utility>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/exception.h"
-#include "runs/count_runs.h"
 #include "support/result_rows.h"
 #include "support/test_support.h"
 
 namespace stepcount {
 namespace {
 
+using namespace testing;
 using namespace testing::rows;
-using testing::fsPath;
-using testing::ProgramRun;
-using testing::Ran;
-using testing::readFile;
-using testing::RecordingFrontEnd;
-using testing::runStepcount;
-using testing::TempDir;
+namespace fs = std::filesystem;
 
 const std::string kCounterFailed = " \n関数名称：mVCCalc_c::fiExcCalc　行番号:159";
-const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
-const std::string kWriteFailed = "計数結果保存ファイル書込み失敗。\n";
 
 // The counter's error text for a file that cannot be opened.
 std::string cannotOpen(const std::string& path, int error) {
     return "Cannot open file \"" + path + "\": " + systemErrorText(error) + kCounterFailed;
 }
 
+// A run that failed for its result file: exit status 1 and `err` alone.
+void expectFailed(const Ran& ran, const std::string& err) {
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.out, "");
+    EXPECT_EQ(ran.err, err);
+}
+
+void expectMemoryBelow(const Ran& ran, long kib) {
+#ifndef STEPCOUNT_SANITIZED
+    EXPECT_GT(ran.maxRssKiB, 0) << "the program's memory was not measured";
+    EXPECT_LT(ran.maxRssKiB, kib);
+#endif
+}
+
 class BadTreeTest : public ::testing::Test {
 protected:
-    void SetUp() override { testing::useUtc(); }
+    void SetUp() override { useUtc(); }
 
-    // Writes a file below the count folder with the usual last write.
+    // A file below the count folder with the usual last write.
     std::string file(const std::string& relative, const std::string& bytes = kOneLine) {
         const std::string path = dir.write("t/" + relative, bytes);
         setModified(path);
         return path;
     }
 #if !defined(_WIN32)
-    // Makes `relative`, below the temporary folder, a symbolic link.
     void link(const std::string& target, const std::string& relative) const {
-        if (::symlink(target.c_str(), dir.at(relative).c_str()) != 0) {
-            throw std::runtime_error("cannot make the link " + relative);
-        }
+        if (::symlink(target.c_str(), dir.at(relative).c_str()) != 0) throw std::runtime_error(relative);
     }
 #endif
     // Rows of the count folder's own entries.
@@ -76,23 +74,24 @@ protected:
     std::string none(const std::string& name) const { return uncountedRow(root, name); }
     std::string folder(const std::string& name) const { return folderRow(root, name); }
 
-    // Counts the tree in C into r.csv with the program, with the counting
-    // threads that `jobs` ask for. On POSIX a result file past 1 MiB fails
-    // the run: a walk that never ends fails at once instead of filling the
-    // disk.
+    // The program's count of the tree in C into `path`.
+    ProgramRun into(const std::string& path) const { return {{"-l", "c", "-o", path, root}}; }
+
+    // The same into r.csv, with the counting threads that `jobs` ask for. On
+    // POSIX a result file past 1 MiB fails the run: a walk that never ends
+    // fails at once instead of filling the disk.
     Ran countC(std::vector<std::string> jobs = {"-j1"}) {
-        jobs.insert(jobs.end(), {"-l", "c", "-o", result, root});
-        ProgramRun run{jobs};
+        ProgramRun run = into(result);
+        run.arguments.insert(run.arguments.begin(), jobs.begin(), jobs.end());
 #if !defined(_WIN32)
         run.fileSizeLimit = 1 << 20;
 #endif
         return runStepcount(run);
     }
 
-    // Expects the exit status, the messages and the result file's rows.
-    void expectRun(const Ran& ran, const std::string& rows, const std::string& err = "",
-                   int status = 0) const {
-        EXPECT_EQ(ran.status, status);
+    // Expects a complete run with the messages `err` and the rows `rows`.
+    void expectRun(const Ran& ran, const std::string& rows, const std::string& err = "") const {
+        EXPECT_EQ(ran.status, 0);
         EXPECT_EQ(ran.err, err);
         EXPECT_EQ(readFile(result), kStandardHeader + rows);
     }
@@ -104,26 +103,12 @@ protected:
                ". Result file: " + result + "\n";
     }
 
-    // For a count by the test process itself.
-    CountSettings settings(const std::string& resultName, unsigned jobs = 0) const {
-        CountSettings s = testing::countSettings(dir, resultName);
-        s.Jobs = jobs;
-        return s;
-    }
-
     // In memory where it can be: deep trees and huge sparse files take a
     // disk many seconds to make and read.
-    TempDir dir{testing::memoryTempFolder()};
+    TempDir dir{memoryTempFolder()};
     const std::string root = dir.mkdir("t");
     const std::string result = dir.at("r.csv");
 };
-
-void expectMemoryBelow(const Ran& ran, long kib) {
-#ifndef STEPCOUNT_SANITIZED
-    EXPECT_GT(ran.maxRssKiB, 0) << "the program's memory was not measured";
-    EXPECT_LT(ran.maxRssKiB, kib);
-#endif
-}
 
 // The folder is listed once, when the walk enters it; what happens to its
 // entries after that is met as it is when the walk reaches each of them.
@@ -133,15 +118,13 @@ TEST_F(BadTreeTest, EntriesThatVanishOrChangeWhileTheFolderIsWalked) {
     }
     file("g.c", "x;\n");
     file("h.c", "x;\ny;\nz;\n");
-    testing::UnreadableFiles locked;
+    UnreadableFiles locked;
     const std::string sub = inFolder(root, "sub");
-    // Each change after the walk reported a file, before the next entry is
-    // looked at.
-    testing::CallLog frontEnd;
+    CallLog frontEnd;   // its changes come after a file is counted, before the next entry is met
     frontEnd.afterFile = [&](const WalkedFile& walked) {
-        if (walked.folder == sub && walked.name == "1.c") std::filesystem::remove_all(dir.at("t/sub"));
+        if (walked.folder == sub && walked.name == "1.c") fs::remove_all(dir.at("t/sub"));
         if (walked.folder != root || walked.name != "a.c") return;
-        for (const char* gone : {"t/b.c", "t/c.c", "t/d.c", "t/e.c"}) std::filesystem::remove(dir.at(gone));
+        for (const char* gone : {"t/b.c", "t/c.c", "t/d.c", "t/e.c"}) fs::remove(dir.at(gone));
 #if defined(_WIN32)
         locked.add(dir.at("t/c.c"));   // locked by another program where a readable file was
 #else
@@ -152,9 +135,9 @@ TEST_F(BadTreeTest, EntriesThatVanishOrChangeWhileTheFolderIsWalked) {
         file("g.c", "x;\ny;\nz;\n");
         file("h.c", "x;\n");
     };
-    // Counted on the walking thread, so that each change comes before the
-    // next entry is counted.
-    EXPECT_EQ(testing::runLanguageCount(settings("r.csv", 1), 2, frontEnd, {&frontEnd}), RunOutcome::Completed);
+    CountSettings settings = countSettings(dir);
+    settings.Jobs = 1;   // counted on the walking thread, so that each change comes in time
+    EXPECT_EQ(runLanguageCount(settings, 2, frontEnd, {&frontEnd}), RunOutcome::Completed);
     // The listing's word on what each entry is stands: a vanished entry is a
     // file or a folder that cannot be read, and so is an entry that turned
     // into something else after the listing. Each is named in a message.
@@ -163,7 +146,7 @@ TEST_F(BadTreeTest, EntriesThatVanishOrChangeWhileTheFolderIsWalked) {
                                     folder("sub") + oneLineRow(sub, "1.c") + uncountedRow(sub, "2.c") +
                                     folderRow(sub, "deep") + one("z.c"));
 #if defined(_WIN32)
-    const std::string notRegular = cannotOpen(inFolder(root, "c.c"), testing::unreadableError());
+    const std::string notRegular = cannotOpen(inFolder(root, "c.c"), unreadableError());
 #else
     const std::string notRegular = "Cannot read file \"" + root + "/c.c\": it is not a regular file" + kCounterFailed;
 #endif
@@ -192,9 +175,9 @@ TEST_F(BadTreeTest, UnreadableFileAndUnsearchableFolderAreListedAndNamed) {
     ASSERT_EQ(::chmod(dir.at("t/locked").c_str(), 0), 0);
     ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
     if (::geteuid() != 0 && ::access(secret.c_str(), R_OK) == 0) GTEST_SKIP() << "permissions are not enforced here";
-    if (const std::string why = testing::whyNobodyCannotRun(); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = whyNobodyCannotRun(); !why.empty()) GTEST_SKIP() << why;
 
-    ProgramRun run{{"-l", "c", "-o", result, root}};
+    ProgramRun run = into(result);
     run.asNobody = true;
     const Ran ran = runStepcount(run);
     expectRun(ran, one("a.c") + folder("locked") + none("secret.c") + one("z.c"),
@@ -210,16 +193,16 @@ TEST_F(BadTreeTest, UnreadableFileAndUnsearchableFolderAreListedAndNamed) {
 // too), with each form of the option.
 TEST_F(BadTreeTest, FileThatCannotBeOpenedIsNamedAndTheRunGoesOn) {
     file("a.c");
-    testing::UnreadableFiles unreadable;
+    UnreadableFiles unreadable;
     unreadable.add(dir.at("t/locked.c"));
     file("sub/b.c");
     file("z.c");
     for (const auto& jobs : std::vector<std::vector<std::string>>{{"-j1"}, {"--jobs=3"}, {"-j", "16"}}) {
         SCOPED_TRACE(jobs.back());
-        std::filesystem::remove(fsPath(result));
+        fs::remove(fsPath(result));
         const Ran ran = countC(jobs);
         expectRun(ran, one("a.c") + none("locked.c") + folder("sub") + oneLineRow(inFolder(root, "sub"), "b.c") + one("z.c"),
-                  cannotOpen(inFolder(root, "locked.c"), testing::unreadableError()) + "\n");
+                  cannotOpen(inFolder(root, "locked.c"), unreadableError()) + "\n");
         EXPECT_EQ(ran.out, summary(3, 1, 1, 3));
     }
 }
@@ -300,11 +283,14 @@ TEST_F(BadTreeTest, FarDeeperThanThePathLimit) {
 }
 
 // A link to a file is counted through it; links that lead back up are
-// listed, not walked; a loop of links is a file that cannot be read.
-TEST_F(BadTreeTest, LinksToFilesAncestorsAndLoopsOfLinks) {
+// listed, not walked; a loop of links is a file that cannot be read. FIFOs,
+// sockets and devices are listed and not opened: a FIFO would hang the run,
+// /dev/zero never ends.
+TEST_F(BadTreeTest, LinksLoopsAndSpecialFiles) {
 #if defined(_WIN32)
-    GTEST_SKIP() << "a symbolic link needs a privilege on Windows (and Wine 8 makes none); "
-                    "JunctionToAnAncestorIsListedNotWalked is the loop there";
+    GTEST_SKIP() << "symbolic links need a privilege on Windows (and Wine 8 makes none), FIFOs, "
+                    "sockets and devices are POSIX's; JunctionToAnAncestorIsListedNotWalked is the "
+                    "loop there";
 #else
     file("a.c");
     link("a.c", "t/l.c");
@@ -313,50 +299,9 @@ TEST_F(BadTreeTest, LinksToFilesAncestorsAndLoopsOfLinks) {
     dir.mkdir("t/sub/deep");
     link("../..", "t/sub/deep/up");
     link(root, "t/sub/top");
-    // Out of the tree and back into it.
-    setModified(dir.write("o/o.c", kOneLine));
+    setModified(dir.write("o/o.c", kOneLine));   // out of the tree and back into it
     link(root, "o/back");
     link(dir.at("o"), "t/out");
-
-    const Ran ran = countC();
-    expectRun(ran,
-              one("a.c") + one("l.c") + none("loop1.c") + none("loop2.c") + folder("out") +
-                  folderRow(root + "/out", "back") + oneLineRow(root + "/out", "o.c") + folder("sub") +
-                  folderRow(root + "/sub", "deep") + folderRow(root + "/sub/deep", "up") +
-                  folderRow(root + "/sub", "top"),
-              cannotOpen(root + "/loop1.c", ELOOP) + "\n" + cannotOpen(root + "/loop2.c", ELOOP) + "\n");
-    EXPECT_EQ(ran.out, summary(3, 2, 6, 3));
-#endif
-}
-
-#if defined(_WIN32)
-// A junction back up the tree is listed as a folder and not walked, found
-// by the folders' identities.
-TEST_F(BadTreeTest, JunctionToAnAncestorIsListedNotWalked) {
-    file("a.c");
-    file("sub/b.c");
-    const std::string link = dir.at("t/sub/up");
-    if (const std::string why = testing::makeJunction(link, root); !why.empty()) {
-        GTEST_SKIP() << "this system makes no junction: " << why;
-    }
-    // Removed before the tree, whose removal would otherwise go through it.
-    struct RemoveLink {
-        std::string path;
-        ~RemoveLink() { std::filesystem::remove(fsPath(path)); }
-    } removeLink{link};
-    const std::string sub = inFolder(root, "sub");
-    const Ran ran = countC();
-    expectRun(ran, one("a.c") + folder("sub") + oneLineRow(sub, "b.c") + folderRow(sub, "up"));
-    EXPECT_EQ(ran.out, summary(2, 0, 2, 2));
-}
-#endif
-
-// None of them is opened: a FIFO would hang the run, /dev/zero never ends.
-TEST_F(BadTreeTest, FifoSocketAndDevicesAreListedWithoutBeingOpened) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "FIFOs, sockets and device nodes are POSIX files";
-#else
-    file("a.c");
     ASSERT_EQ(::mkfifo(dir.at("t/fifo.c").c_str(), 0600), 0);
     link("/dev/zero", "t/zero.c");
     link("/dev/null", "t/null.c");
@@ -372,10 +317,39 @@ TEST_F(BadTreeTest, FifoSocketAndDevicesAreListedWithoutBeingOpened) {
     const bool device = ::mknod(dir.at("t/dev.c").c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0;
     if (!device) std::cerr << "no device node made: " << std::strerror(errno) << '\n';
 
-    expectRun(countC(), one("a.c") + (device ? none("dev.c") : "") + none("fifo.c") + none("null.c") +
-                            none("sock.c") + none("zero.c"));
+    const Ran ran = countC();
+    expectRun(ran,
+              one("a.c") + (device ? none("dev.c") : "") + none("fifo.c") + one("l.c") + none("loop1.c") +
+                  none("loop2.c") + none("null.c") + folder("out") + folderRow(root + "/out", "back") +
+                  oneLineRow(root + "/out", "o.c") + none("sock.c") + folder("sub") +
+                  folderRow(root + "/sub", "deep") + folderRow(root + "/sub/deep", "up") +
+                  folderRow(root + "/sub", "top") + none("zero.c"),
+              cannotOpen(root + "/loop1.c", ELOOP) + "\n" + cannotOpen(root + "/loop2.c", ELOOP) + "\n");
+    EXPECT_EQ(ran.out, summary(3, device ? 7 : 6, 6, 3));
 #endif
 }
+
+#if defined(_WIN32)
+// A junction back up the tree is listed as a folder and not walked, found
+// by the folders' identities.
+TEST_F(BadTreeTest, JunctionToAnAncestorIsListedNotWalked) {
+    file("a.c");
+    file("sub/b.c");
+    const std::string link = dir.at("t/sub/up");
+    if (const std::string why = makeJunction(link, root); !why.empty()) {
+        GTEST_SKIP() << "this system makes no junction: " << why;
+    }
+    // Removed before the tree, whose removal would otherwise go through it.
+    struct RemoveLink {
+        std::string path;
+        ~RemoveLink() { fs::remove(fsPath(path)); }
+    } removeLink{link};
+    const std::string sub = inFolder(root, "sub");
+    const Ran ran = countC();
+    expectRun(ran, one("a.c") + folder("sub") + oneLineRow(sub, "b.c") + folderRow(sub, "up"));
+    EXPECT_EQ(ran.out, summary(2, 0, 2, 2));
+}
+#endif
 
 // A file whose size needs more than 32 bits, made of one line of more than
 // 4 GiB between two short ones, and a file of one 1 GiB line: both sparse,
@@ -384,8 +358,8 @@ TEST_F(BadTreeTest, FileOver4GiBAndLineOf1GiBInBoundedMemory) {
     constexpr std::uint64_t kBigGap = (std::uint64_t{4} << 30) + 5;
     const std::string big = dir.at("t/big.c");
     const std::string line = dir.at("t/line.c");
-    if (!testing::makeSparseFile(big, kBigGap + 4, {{0, "a;\n"}, {kBigGap, "\nb;\n"}}) ||
-        !testing::makeSparseFile(line, (std::uint64_t{1} << 30) + 1, {{0, "x"}})) {
+    if (!makeSparseFile(big, kBigGap + 4, {{0, "a;\n"}, {kBigGap, "\nb;\n"}}) ||
+        !makeSparseFile(line, (std::uint64_t{1} << 30) + 1, {{0, "x"}})) {
         GTEST_SKIP() << "the file system here does not keep sparse files";
     }
     setModified(big);
@@ -401,50 +375,38 @@ TEST_F(BadTreeTest, ResultFileInsideTheTreeIsListedLikeAnyOtherFile) {
     file("a.c");
     file("z.c");
     const std::string inside = inFolder(root, "r.csv");
-    EXPECT_EQ(runStepcount({"-l", "c", "-o", inside, root}, "/").status, 0);
+    EXPECT_EQ(runStepcount(into(inside)).status, 0);
     EXPECT_EQ(readFile(inside), kStandardHeader + one("a.c") + none("r.csv") + one("z.c"));
 }
 
-// A result file that cannot be opened: nothing is read or written, and the
-// exit status is 1.
-void expectRefused(const ProgramRun& run) {
-    SCOPED_TRACE(run.arguments[3]);
-    const Ran ran = runStepcount(run);
-    EXPECT_EQ(ran.status, 1);
-    EXPECT_EQ(ran.out, "");
-    EXPECT_EQ(ran.err, kOpenFailed);
-}
-
-TEST_F(BadTreeTest, ResultFileThatIsAFolderOrInAMissingFolderIsRefused) {
+// A result file that cannot be opened (a folder, one in a missing folder, a
+// read-only one): nothing is read or written, and the exit status is 1. For
+// the read-only one the program runs on POSIX as another user than root,
+// who may write anything; Windows refuses every user.
+TEST_F(BadTreeTest, ResultFileThatCannotBeOpenedIsRefusedUntouched) {
+    const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
     file("a.c");
     const std::string folder = dir.mkdir("folder.csv");
     for (const std::string& path : {folder, dir.at("missing/r.csv")}) {
-        expectRefused(ProgramRun{{"-l", "c", "-o", path, root}});
+        SCOPED_TRACE(path);
+        expectFailed(runStepcount(into(path)), kOpenFailed);
     }
-    EXPECT_TRUE(std::filesystem::is_empty(fsPath(folder)));
-    EXPECT_FALSE(std::filesystem::exists(fsPath(dir.at("missing"))));
-}
+    EXPECT_TRUE(fs::is_empty(fsPath(folder)));
+    EXPECT_FALSE(fs::exists(fsPath(dir.at("missing"))));
 
-// Read-only: on POSIX the program runs as another user than root for that,
-// as root may write anything; Windows refuses every user.
-TEST_F(BadTreeTest, ReadOnlyResultFileIsRefusedUntouched) {
-    namespace fs = std::filesystem;
-    file("a.c");
     const std::string readOnly = dir.write("read-only.csv", "earlier rows\r\n");
-    const fs::perms readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
-    fs::permissions(fsPath(readOnly), readable);
-    ProgramRun run{{"-l", "c", "-o", readOnly, root}};
+    fs::permissions(fsPath(readOnly), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ProgramRun run = into(readOnly);
 #if defined(_WIN32)
     if (std::ofstream(fsPath(readOnly), std::ios::app)) {
         GTEST_SKIP() << "this system lets a read-only file be written (Wine run by root)";
     }
 #else
-    if (const std::string why = testing::whyNobodyCannotRun(); !why.empty()) GTEST_SKIP() << why;
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
-                                    fs::perms::group_read | fs::perms::others_read);
+    if (const std::string why = whyNobodyCannotRun(); !why.empty()) GTEST_SKIP() << why;
+    ::chmod(dir.path().c_str(), 0755);
     run.asNobody = true;
 #endif
-    expectRefused(run);
+    expectFailed(runStepcount(run), kOpenFailed);
     EXPECT_EQ(readFile(readOnly), "earlier rows\r\n");
 }
 
@@ -467,12 +429,9 @@ TEST_F(BadTreeTest, ResultFileSystemFillsUpPartWay) {
     for (const std::size_t room : {std::size_t{3000}, std::size_t{1}}) {
         SCOPED_TRACE(room);
         const std::string before = readFile(result);
-        ProgramRun run{{"-l", "c", "-o", result, root}};
+        ProgramRun run = into(result);
         run.fileSizeLimit = static_cast<long long>(before.size() + room);
-        const Ran ran = runStepcount(run);
-        EXPECT_EQ(ran.status, 1);
-        EXPECT_EQ(ran.out, "");
-        EXPECT_EQ(ran.err, kWriteFailed);
+        expectFailed(runStepcount(run), "計数結果保存ファイル書込み失敗。\n");
         // The whole rows within `room` (none when no line break is: npos + 1 is 0).
         EXPECT_EQ(readFile(result), before + rows.substr(0, rows.substr(0, room).rfind('\n') + 1));
     }
@@ -493,7 +452,7 @@ TEST_F(BadTreeTest, FileThatGrowsAndShrinksWhileItIsCounted) {
         std::ofstream out(fsPath(changing), std::ios::binary | std::ios::app);
         std::error_code error;
         for (int round = 0; !stop && out && !error; ++round) {
-            if (round % 50 == 49) std::filesystem::resize_file(fsPath(changing), 3 * 1000, error);
+            if (round % 50 == 49) fs::resize_file(fsPath(changing), 3 * 1000, error);
             out.write(lines.data(), static_cast<std::streamsize>(lines.size())).flush();
         }
     });
@@ -501,10 +460,10 @@ TEST_F(BadTreeTest, FileThatGrowsAndShrinksWhileItIsCounted) {
     const std::string tail = one("z.c");
     const std::regex row(R"(m\.c,File,(0|[1-9]\d*),\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,(\d+),0,0,\2,\2,0\.0\r\n)");
     for (int run = 0; run < 20; ++run) {
-        const CountSettings s = settings(std::to_string(run) + ".csv");
+        const CountSettings settings = countSettings(dir, std::to_string(run) + ".csv");
         RecordingFrontEnd frontEnd;
-        EXPECT_EQ(testing::runLanguageCount(s, 2, frontEnd), RunOutcome::Completed);
-        const std::string written = readFile(dir.at(s.ResultFileName));
+        EXPECT_EQ(runLanguageCount(settings, 2, frontEnd), RunOutcome::Completed);
+        const std::string written = readFile(dir.at(settings.ResultFileName));
         ASSERT_TRUE(written.size() > head.size() + tail.size() && written.starts_with(head) &&
                     written.ends_with(tail))
             << written;

@@ -2,10 +2,6 @@
 // result file it leaves, run as a separate process. (Runs that count are in
 // bad_tree_test, with every form of the jobs option.)
 #include <filesystem>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/text_encoding.h"
 #include "report/result_format.h"
@@ -26,23 +22,11 @@ TEST(CommandLineTest, UsageErrorsExitWith2AndWriteNothing) {
     const std::string result = dir.at("r.csv");
     dir.write("t/a.c", "x;\n");
     const std::vector<std::vector<std::string>> cases = {
-        {"-l", "x", tree},
-        {"-l", "c", "-m", "sql", tree},
-        {tree},
-        {"-l", "c"},
-        {"-l", "c", tree, tree},
-        {"-l", "c", dir.at("missing")},
-        {"-l", "c", dir.at("t/a.c")},
-        {"--bogus", "-l", "c", tree},
-        {"-m", "c,cobol", tree},
-        {"-m", "", tree},
-        {"--encoding", "latin1", "-l", "c", tree},
-        {"-l", "c", tree, "-o"},
-        {"-j", "0", "-l", "c", tree},
-        {"--jobs", "two", "-l", "c", tree},
-        {"-j", "-1", "-l", "c", tree},
-        {"--jobs=99999999999", "-l", "c", tree},
-        {"-l", "c", tree, "-j"},
+        {"-l", "x", tree}, {"-l", "c", "-m", "sql", tree}, {tree}, {"-l", "c"}, {"-l", "c", tree, tree},
+        {"-l", "c", dir.at("missing")}, {"-l", "c", dir.at("t/a.c")}, {"--bogus", "-l", "c", tree},
+        {"-m", "c,cobol", tree}, {"-m", "", tree}, {"--encoding", "latin1", "-l", "c", tree},
+        {"-l", "c", tree, "-o"}, {"-j", "0", "-l", "c", tree}, {"--jobs", "two", "-l", "c", tree},
+        {"-j", "-1", "-l", "c", tree}, {"--jobs=99999999999", "-l", "c", tree}, {"-l", "c", tree, "-j"},
     };
     for (std::vector<std::string> arguments : cases) {
         arguments.insert(arguments.begin(), {"-o", result});

@@ -5,12 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "runs/count_command.h"
 #include "support/test_support.h"
 
 namespace stepcount {

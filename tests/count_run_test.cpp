@@ -4,17 +4,9 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
 #include <filesystem>
-#include <set>
-#include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "runs/count_runs.h"
 #include "support/result_rows.h"
 #include "support/test_support.h"
 

@@ -2,12 +2,6 @@
 // among them, do not depend on how many threads count or on how many
 // listings it may keep above the current folder, also in trees deeper than
 // the descriptors it keeps open.
-#include <functional>
-#include <set>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include "runs/language_counting.h"
 #include "support/result_rows.h"
 #include "support/test_support.h"

@@ -1,7 +1,6 @@
 // Ctrl-C (SIGINT) and SIGTERM during a command-line run: the run ends
 // without finishing the file it is reading, says so, exits with 128 + the
 // signal, and leaves the rows written before the stop, each whole.
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,8 +9,6 @@
 #include <string>
 #include <thread>
 #include <tuple>
-
-#include <gtest/gtest.h>
 
 #include "support/result_rows.h"
 #include "support/test_support.h"
@@ -24,21 +21,15 @@ using namespace testing::rows;
 // Whether process `pid` has the file `path` open, waiting up to a minute
 // for it; false at once when the process has ended.
 bool waitUntilOpen(pid_t pid, const std::string& path) {
-    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    namespace fs = std::filesystem;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (std::chrono::steady_clock::now() < deadline) {
-        DIR* dir = ::opendir(fds.c_str());
-        if (dir == nullptr) return false;
-        bool open = false;
-        while (const dirent* entry = ::readdir(dir)) {
-            char target[4096];
-            const std::string link = fds + '/' + entry->d_name;
-            const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
-            open = open || (length > 0 && std::string(target, std::size_t(length)) == path);
+    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+        std::error_code gone, ignored;
+        fs::directory_iterator fd("/proc/" + std::to_string(pid) + "/fd", gone);
+        if (gone) return false;
+        for (; fd != fs::directory_iterator(); fd.increment(ignored)) {
+            if (fs::read_symlink(fd->path(), ignored) == path) return true;
         }
-        ::closedir(dir);
-        if (open) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return false;
 }

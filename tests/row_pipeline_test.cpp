@@ -2,8 +2,6 @@
 // rows. (How the rows and dialogs keep their order whatever the jobs is
 // checked on real walks in folder_walk_test.)
 #include <chrono>
-#include <string>
-#include <thread>
 
 #include "support/test_support.h"
 #include "walk/row_pipeline.h"

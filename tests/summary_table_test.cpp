@@ -1,8 +1,4 @@
 // The table of totals per language that `stepcount --summary` prints.
-#include <string>
-
-#include <gtest/gtest.h>
-
 #include "report/summary_table.h"
 #include "support/test_support.h"
 

@@ -4,12 +4,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <filesystem>
-#include <string>
-#include <string_view>
-#include <utility>
-
-#include <gtest/gtest.h>
 
 #include "platform/file_system.h"
 #include "support/test_support.h"
@@ -45,19 +39,14 @@ inline const std::string kFinished = "info: 計数完了しました。";
 
 inline void setModified(const std::string& path) {
     std::error_code error;
-    std::filesystem::last_write_time(
-        fsPath(path),
-        std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(kWritten)),
-        error);
+    const auto written = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(kWritten));
+    std::filesystem::last_write_time(fsPath(path), written, error);
     ASSERT_FALSE(error) << path << ": " << error.message();
 }
 
 // `folder` and `name` joined by the system's separator, as the program does.
 inline std::string inFolder(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    path += kPathSeparator;
-    path += name;
-    return path;
+    return std::string(folder).append(1, kPathSeparator).append(name);
 }
 
 // A result file written on Linux (tests/data) as the program writes it here:
@@ -80,9 +69,8 @@ inline std::string uncountedRow(const std::string& folder, const std::string& na
     return folder + ',' + name + ",File" + std::string(commas, ',') + "\r\n";
 }
 inline std::string countedRow(const std::string& folder, const std::string& name, std::size_t size,
-                       const std::string& counts) {
-    return folder + ',' + name + ",File," + std::to_string(size) + ',' + kDate + ',' + counts +
-           "\r\n";
+                              const std::string& counts) {
+    return folder + ',' + name + ",File," + std::to_string(size) + ',' + kDate + ',' + counts + "\r\n";
 }
 // The row of a file holding the one code line "x;".
 inline const std::string kOneLine = "x;\n";
@@ -119,9 +107,8 @@ public:
     void forEachRow(const std::string& shownTop, RowFunction&& row) const {
         std::string deepest = shownTop;
         for (int level = 0; level < levels_; ++level) (deepest += kPathSeparator) += name_;
-        const std::string folderRest = ',' + name_ + ",Directory" + std::string(9, ',') + "\r\n";
-        const std::string emptyRest = ",e.txt,File" + std::string(9, ',') + "\r\n";
-        const std::string sourceRest = oneLineRow("", "f.c");
+        const std::string folderRest = folderRow("", name_), emptyRest = uncountedRow("", "e.txt"),
+                          sourceRest = oneLineRow("", "f.c");
         const auto at = [&](int level) {
             return std::string_view(deepest).substr(0, shownTop.size() + level * (name_.size() + 1));
         };

@@ -27,29 +27,23 @@ constexpr uid_t kNobody = 65534;
 
 // A copy of the program that kNobody can run even where the build folder is
 // closed to others (a clone in a private folder), made once per test
-// process; and why that user cannot run it, if so.
-struct NobodysProgram {
-    std::string path;
-    std::string problem;
-};
-
-const NobodysProgram& nobodysProgram() {
+// process; and why that user cannot run it, empty when it can.
+const std::pair<std::string, std::string>& nobodysProgram() {
     static TempDir folder;
-    static const NobodysProgram program = [] {
-        NobodysProgram made{folder.at("stepcount"), ""};
+    static const std::pair<std::string, std::string> program = [] {
+        const std::string path = folder.at("stepcount");
         std::error_code error;
-        std::filesystem::copy_file(STEPCOUNT_BINARY, made.path, error);
-        if (error) return NobodysProgram{made.path, "cannot copy the program: " + error.message()};
-        ::chmod(made.path.c_str(), 0755);
+        std::filesystem::copy_file(STEPCOUNT_BINARY, path, error);
+        if (error) return std::pair{path, "cannot copy the program: " + error.message()};
+        ::chmod(path.c_str(), 0755);
         ::chmod(folder.path().c_str(), 0755);
         for (std::filesystem::path up = folder.path();; up = up.parent_path()) {
             struct stat info {};
             if (::stat(up.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) {
-                made.problem = "the user nobody cannot reach " + up.string() + ", the copy's folder";
+                return std::pair{path, "the user nobody cannot reach " + up.string()};
             }
-            if (!made.problem.empty() || up == up.parent_path()) break;
+            if (up == up.parent_path()) return std::pair{path, std::string()};
         }
-        return made;
     }();
     return program;
 }
@@ -104,7 +98,7 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
     const std::string outPath = io_.at("out");
     const std::string errPath = io_.at("err");
     const bool dropRoot = run.asNobody && ::geteuid() == 0;
-    const std::string program = dropRoot ? nobodysProgram().path : STEPCOUNT_BINARY;
+    const std::string program = dropRoot ? nobodysProgram().first : STEPCOUNT_BINARY;
     std::vector<std::string> strings{program};
     strings.insert(strings.end(), run.arguments.begin(), run.arguments.end());
     std::vector<char*> argv;
@@ -180,7 +174,7 @@ Ran StartedProgram::wait(int timeoutSeconds) {
     return ran;
 }
 
-std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().problem : ""; }
+std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().second : ""; }
 
 }  // namespace stepcount::testing
 
