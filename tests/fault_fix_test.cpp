@@ -21,12 +21,6 @@ namespace {
 
 using namespace testing::rows;
 
-// Asks for a stop when the walk reports its first file.
-class StopAtFirstFile : public WalkObserver {
-public:
-    void onFile(const WalkedFile&) override { requestStop(99); }
-};
-
 TEST(FaultFixTest, AStopEndsTheRunItInterruptsAndNothingAfterIt) {
     testing::useUtc();
     testing::TempDir dir;
@@ -34,9 +28,9 @@ TEST(FaultFixTest, AStopEndsTheRunItInterruptsAndNothingAfterIt) {
     CountSettings settings = testing::countSettings(dir);
     settings.VCSelected = true;
     settings.Jobs = 1;
-    testing::RecordingFrontEnd frontEnd;
-    StopAtFirstFile stopper;
-    EXPECT_EQ(testing::runCommand(settings, frontEnd, {&stopper}), RunOutcome::Stopped);
+    testing::CallLog frontEnd;
+    frontEnd.afterFile = [](const WalkedFile&) { requestStop(99); };
+    EXPECT_EQ(testing::runCommand(settings, frontEnd, {&frontEnd}), RunOutcome::Stopped);
     EXPECT_EQ(stopRequested(), 0);
     // The next run of the same process counts the whole tree.
     EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::Completed);

@@ -12,8 +12,7 @@ namespace {
 
 using testing::TempDir;
 
-// What a walk of `root` that counts the languages of `languageCode` hands
-// out; `afterFile` is called after each file.
+// What a walk of `root` counting `languageCode` hands out.
 testing::CallLog walk(const std::string& root, int languageCode, const WalkOptions& options,
                       std::function<void(const WalkedFile&)> afterFile = nullptr) {
     testing::CallLog log;
@@ -60,9 +59,8 @@ TEST(FolderWalkTest, RowsAndDialogsDoNotDependOnTheJobsOrTheListingBudget) {
     const std::string root = dir.at("t");
     for (const int code : {2, kMultiLanguage + 15, 5}) {
         const testing::CallLog once = walk(root, code, WalkOptions{1});
-        // Every entry has its row (the files, big.c, m0 to m6 with their
-        // s0 to s12, the chain with its levels), and some files of the
-        // language failed with a dialog.
+        // Every entry has its row (files, big.c, m0-m6 with s0-s12, the chain
+        // and its levels), and some files of the language failed.
         EXPECT_EQ(once.calls.size() - once.messages.size(), 1500u + 1 + 7 + 7 * 13 + 1 + 150 * 3);
         EXPECT_GE(once.messages.size(), 6u);
         for (const WalkOptions& options : {WalkOptions{1, 0}, WalkOptions{1, 200}, WalkOptions{3, 0},

@@ -35,10 +35,9 @@ bool waitUntilOpen(pid_t pid, const std::string& path) {
 }
 
 // Thousands of small files, enough rows to have been written out in part
-// before the stop, then a sparse file of 1 TiB that would take many minutes
-// to read, then a dangling link whose error message a second counting thread
-// waits to show until the big file's row is written (which never comes), and
-// one more file.
+// before the stop, a sparse file of 1 TiB that would take many minutes to
+// read, a dangling link whose message a second counting thread waits to show
+// until the big file's row is written (which never comes), one more file.
 TEST(InterruptTest, SignalEndsTheRunPromptlyWithTheRowsWrittenSoFarWhole) {
     testing::useUtc();
     const testing::TempDir dir(testing::memoryTempFolder());   // thousands of files
@@ -78,9 +77,8 @@ TEST(InterruptTest, SignalEndsTheRunPromptlyWithTheRowsWrittenSoFarWhole) {
             // Counted on the walking thread: every row before the big file.
             EXPECT_TRUE(written == rows) << written.size() << " bytes instead of " << rows.size();
         } else {
-            // Counting threads run ahead of the rows: some rows before the
-            // big file may not have been written yet, but those written are
-            // whole.
+            // Counting threads run ahead: rows before the big file may be
+            // missing, but those written are whole.
             ASSERT_GE(written.size(), kStandardHeader.size());
             EXPECT_TRUE(written == rows.substr(0, written.size()) && written.ends_with("\r\n"));
         }

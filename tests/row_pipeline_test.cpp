@@ -23,8 +23,7 @@ public:
     }
 };
 
-// `prefix` followed by the number (built by appending: g++ 12 warns
-// wrongly about a literal plus std::to_string).
+// Built by appending: g++ 12 warns wrongly about a literal + std::to_string.
 std::string numbered(std::string prefix, unsigned n) { return prefix.append(std::to_string(n)); }
 
 Row fileToCount(const FolderRef& folder, std::string name) {

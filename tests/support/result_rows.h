@@ -21,10 +21,6 @@ inline const std::string kColumns =
 inline const std::string kStandardHeader = kColumns + "\r\n";
 inline const std::string kVBHeader =
     kColumns + ",\x83v\x83\x8D\x83p\x83" "e\x83" "B\x92\xE8\x8B`\x83X\x83" "e\x83" "b\x83v\x90\x94\r\n";
-inline const std::string kCOBOLHeader =
-    kColumns + ",\x83" "f\x83o\x83" "b\x83O\x8Ds\x90\x94,\x8C\xA9\x8Fo\x82\xB5\x95\x94\x8Ds\x90\x94,"
-    "\x8A\xC2\x8B\xAB\x95\x94\x8Ds\x90\x94,\x83" "f\x81[\x83^\x95\x94\x8Ds\x90\x94,\x8E\xE8\x91\xB1"
-    "\x82\xAB\x95\x94\x8Ds\x90\x94\r\n";
 // The standard header as UTF-8 text.
 inline const std::string kStandardHeaderUtf8 =
     "フォルダ名,ファイル名,ファイル／ディレクトリ,ファイルサイズ(Byte),ファイル日付時刻,"

@@ -74,7 +74,7 @@ public:
 constexpr int codeOf(LanguageId language) { return static_cast<int>(language); }
 
 // Runs the count of `languageCode` (or the count command, its checks first)
-// into the result file that `settings` name, then the `extra` observers.
+// into the result file of `settings`, then the `extra` observers.
 RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, RunFrontEnd& frontEnd,
                             const std::vector<WalkObserver*>& extra = {});
 RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
@@ -134,7 +134,8 @@ bool makeSparseFile(const std::string& path, std::uint64_t size,
 
 // Files that no one can open for reading while the object lives: on POSIX
 // a link that leads nowhere, on Windows a file held open without sharing,
-// as another program that locks it would. add() throws when it cannot.
+// as another program that locks it would. add() throws when it cannot;
+// unreadableError() is the error of opening one.
 class UnreadableFiles {
 public:
     UnreadableFiles() = default;
@@ -146,9 +147,6 @@ public:
 private:
     std::vector<void*> handles_;   // Windows: the open handles
 };
-
-// The error number of opening such a file: ENOENT, or on Windows that of a
-// sharing violation.
 int unreadableError();
 
 // The peak memory of the test process so far, in KiB.
@@ -172,8 +170,7 @@ struct ProgramRun {
 // what it printed and its peak memory, read while it ran.
 struct Ran {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
     long maxRssKiB = 0;
     bool timedOut = false;   // killed after the time wait() allowed it
 };
@@ -229,8 +226,7 @@ std::vector<LineVerdict> verdictsOf(Rules rules, const std::vector<std::string>&
     return verdicts;
 }
 
-// Lines of one file and the classes their rules give them.
-struct LinesCase {
+struct LinesCase {   // lines of one file and the classes their rules give them
     const char* what;
     std::vector<std::string> lines;
     std::vector<LineClass> classes;
