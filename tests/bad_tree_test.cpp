@@ -365,21 +365,18 @@ TEST_F(BadTreeTest, FileOver4GiBAndLineOf1GiBInBoundedMemory) {
     expectMemoryBelow(ran, 64 * 1024);
 }
 
-TEST_F(BadTreeTest, ResultFileInsideTheTreeIsListedLikeAnyOtherFile) {
+// A result file inside the tree is listed like any other file. One that
+// cannot be opened (a folder, one in a missing folder, a read-only one) is
+// refused: nothing is read or written, and the exit status is 1. For the
+// read-only one the program runs on POSIX as another user than root, who
+// may write anything; Windows refuses every user.
+TEST_F(BadTreeTest, ResultFileInTheTreeOrThatCannotBeOpened) {
+    const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
     file("a.c");
     file("z.c");
     const std::string inside = inFolder(root, "r.csv");
     EXPECT_EQ(runStepcount(into(inside)).status, 0);
     EXPECT_EQ(readFile(inside), kStandardHeader + one("a.c") + none("r.csv") + one("z.c"));
-}
-
-// A result file that cannot be opened (a folder, one in a missing folder, a
-// read-only one): nothing is read or written, and the exit status is 1. For
-// the read-only one the program runs on POSIX as another user than root,
-// who may write anything; Windows refuses every user.
-TEST_F(BadTreeTest, ResultFileThatCannotBeOpenedIsRefusedUntouched) {
-    const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
-    file("a.c");
     const std::string folder = dir.mkdir("folder.csv");
     for (const std::string& path : {folder, dir.at("missing/r.csv")}) {
         SCOPED_TRACE(path);
