@@ -34,6 +34,7 @@ using namespace testing::rows;
 namespace fs = std::filesystem;
 
 const std::string kCounterFailed = " \n関数名称：mVCCalc_c::fiExcCalc　行番号:159";
+const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
 
 // The counter's error text for a file that cannot be opened.
 std::string cannotOpen(const std::string& path, int error) {
@@ -200,7 +201,9 @@ TEST_F(BadTreeTest, FileThatCannotBeOpenedIsNamedAndTheRunGoesOn) {
         SCOPED_TRACE(jobs.back());
         fs::remove(fsPath(result));
         const Ran ran = countC(jobs);
-        expectRun(ran, one("a.c") + none("locked.c") + folder("sub") + oneLineRow(inFolder(root, "sub"), "b.c") + one("z.c"),
+        expectRun(ran,
+                  one("a.c") + none("locked.c") + folder("sub") + oneLineRow(inFolder(root, "sub"), "b.c") +
+                      one("z.c"),
                   cannotOpen(inFolder(root, "locked.c"), unreadableError()) + "\n");
         EXPECT_EQ(ran.out, summary(3, 1, 1, 3));
     }
@@ -262,9 +265,8 @@ TEST_F(BadTreeTest, FarDeeperThanThePathLimit) {
     std::size_t at = 0, wrongAt = std::string::npos;
     const auto expectRow = [&](std::string_view folder, std::string_view rest) {
         for (const std::string_view part : {folder, rest}) {
-            if (wrongAt == std::string::npos && written.compare(std::min(at, written.size()), part.size(), part) != 0) {
-                wrongAt = at;
-            }
+            const bool same = written.compare(std::min(at, written.size()), part.size(), part) == 0;
+            if (wrongAt == std::string::npos && !same) wrongAt = at;
             at += part.size();
         }
     };
@@ -366,12 +368,9 @@ TEST_F(BadTreeTest, FileOver4GiBAndLineOf1GiBInBoundedMemory) {
 }
 
 // A result file inside the tree is listed like any other file. One that
-// cannot be opened (a folder, one in a missing folder, a read-only one) is
-// refused: nothing is read or written, and the exit status is 1. For the
-// read-only one the program runs on POSIX as another user than root, who
-// may write anything; Windows refuses every user.
+// cannot be opened is refused: nothing is read or written, and the exit
+// status is 1.
 TEST_F(BadTreeTest, ResultFileInTheTreeOrThatCannotBeOpened) {
-    const std::string kOpenFailed = "計数結果保存ファイルオープン失敗。\n";
     file("a.c");
     file("z.c");
     const std::string inside = inFolder(root, "r.csv");
@@ -384,7 +383,12 @@ TEST_F(BadTreeTest, ResultFileInTheTreeOrThatCannotBeOpened) {
     }
     EXPECT_TRUE(fs::is_empty(fsPath(folder)));
     EXPECT_FALSE(fs::exists(fsPath(dir.at("missing"))));
+}
 
+// On POSIX the program runs as another user than root, who may write
+// anything; Windows refuses every user.
+TEST_F(BadTreeTest, ReadOnlyResultFileIsRefusedUntouched) {
+    file("a.c");
     const std::string readOnly = dir.write("read-only.csv", "earlier rows\r\n");
     fs::permissions(fsPath(readOnly), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     ProgramRun run = into(readOnly);
@@ -458,8 +462,8 @@ TEST_F(BadTreeTest, FileThatGrowsAndShrinksWhileItIsCounted) {
         ASSERT_TRUE(written.size() > head.size() + tail.size() && written.starts_with(head) &&
                     written.ends_with(tail))
             << written;
-        EXPECT_TRUE(std::regex_match(written.substr(head.size(), written.size() - head.size() - tail.size()), row))
-            << written;
+        const std::string changingRow = written.substr(head.size(), written.size() - head.size() - tail.size());
+        EXPECT_TRUE(std::regex_match(changingRow, row)) << written;
     }
     stop = true;
     writer.join();

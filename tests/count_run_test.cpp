@@ -71,10 +71,10 @@ TEST_F(CountRunTest, EachLanguageCountsItsOwnFilesAndListsEverythingElse) {
         std::filesystem::remove(testing::fsPath(dir.at("out.csv")));
         std::string expected = header;
         for (const auto& s : sources) {
-            const bool vb = s.name.ends_with(".frm") || s.name.ends_with(".bas");
+            const bool padded = code > kMultiLanguage && !s.name.ends_with(".frm") && !s.name.ends_with(".bas");
             expected += counted.find(s.name) == std::string::npos
                             ? uncountedRow(root, s.name)
-                            : countedRow(root, s.name, s.bytes.size(), s.counts + (code > kMultiLanguage && !vb ? "," : ""));
+                            : countedRow(root, s.name, s.bytes.size(), s.counts + (padded ? "," : ""));
         }
         expectCompletedRun(code);
         EXPECT_EQ(result(), expected + folderRow(root, "z"));

@@ -16,6 +16,8 @@
 namespace stepcount {
 namespace {
 
+using namespace std::chrono_literals;
+
 using namespace testing::rows;
 
 // Whether process `pid` has the file `path` open, waiting up to a minute
@@ -23,7 +25,7 @@ using namespace testing::rows;
 bool waitUntilOpen(pid_t pid, const std::string& path) {
     namespace fs = std::filesystem;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(2ms)) {
         std::error_code gone, ignored;
         fs::directory_iterator fd("/proc/" + std::to_string(pid) + "/fd", gone);
         if (gone) return false;

@@ -14,7 +14,8 @@ TEST(SummaryTableTest, TotalsPerLanguageAndAGrandTotalAlignedAfterTheClosingLine
     std::string lines;
     for (int i = 0; i < 123456; ++i) lines += "x;\n";
     dir.write("t/b.c", lines);
-    dir.write("t/f.frm", "VERSION 5.00\r\nBegin VB.Form F\r\nEnd\r\nAttribute VB_Name = \"F\"\r\n' c\r\nx = 1\r\n");
+    dir.write("t/f.frm",
+              "VERSION 5.00\r\nBegin VB.Form F\r\nEnd\r\nAttribute VB_Name = \"F\"\r\n' c\r\nx = 1\r\n");
     dir.write("t/r.txt", "text\n");
     dir.write("t/s/q.sql", "select 1;\n-- c\n");
     testing::UnreadableFiles unreadable;

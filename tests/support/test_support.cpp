@@ -89,8 +89,9 @@ TempDir::~TempDir() {
     std::error_code ignored;
     // Folders made unreadable and files made read-only by a test would stop
     // the removal.
-    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    const auto options = fs::directory_options::skip_permission_denied;
+    for (auto it = fs::recursive_directory_iterator(path_, options, ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored)) {
         if (it->is_symlink(ignored)) continue;
         fs::permissions(it->path(), it->is_directory(ignored) ? fs::perms::owner_all : fs::perms::owner_write,
                         fs::perm_options::add, ignored);
@@ -162,7 +163,8 @@ void PrintTo(LineClass lineClass, std::ostream* out) {
 }
 
 void PrintTo(Division division, std::ostream* out) {
-    *out << std::array{"None", "Identification", "Environment", "Data", "Procedure"}[static_cast<int>(division)];
+    *out << std::array{"None", "Identification", "Environment", "Data", "Procedure"}
+                [static_cast<int>(division)];
 }
 
 void PrintTo(const LineVerdict& verdict, std::ostream* out) {
