@@ -3,13 +3,10 @@
 // command-line and samples tests, which go through the command, check its
 // result files byte for byte.)
 #include <filesystem>
+#include <map>
 #include <sstream>
-#include <string>
-#include <vector>
+#include <tuple>
 
-#include <gtest/gtest.h>
-
-#include "runs/count_command.h"
 #include "support/test_support.h"
 
 namespace stepcount {
@@ -24,23 +21,16 @@ using testing::TempDir;
 // "+html"; "-count", "-save" and "-name" empty a text, "blanks" makes all
 // three one blank.
 CountSettings settingsWith(const TempDir& dir, const std::string& choices) {
-    CountSettings s;
-    s.CountFolder = dir.at("t");
-    s.SaveFolder = dir.text();
-    s.ResultFileName = "out.csv";
-    s.MessageCaption = "the caption";
+    using S = CountSettings;
+    static const std::map<std::string, bool S::*> flags = {
+        {"vb", &S::VBSelected},    {"c", &S::VCSelected},        {"sql", &S::SQLSelected},
+        {"html", &S::HTMLSelected}, {"cobol", &S::COBOLSelected}, {"multi", &S::MultiSelected},
+        {"+vb", &S::MultiVB},       {"+c", &S::MultiVC},          {"+sql", &S::MultiSQL},
+        {"+html", &S::MultiHTML}};
+    S s = testing::countSettings(dir, "out.csv");
     std::istringstream words(choices);
     for (std::string word; words >> word;) {
-        if (word == "vb") s.VBSelected = true;
-        else if (word == "c") s.VCSelected = true;
-        else if (word == "sql") s.SQLSelected = true;
-        else if (word == "html") s.HTMLSelected = true;
-        else if (word == "cobol") s.COBOLSelected = true;
-        else if (word == "multi") s.MultiSelected = true;
-        else if (word == "+vb") s.MultiVB = true;
-        else if (word == "+c") s.MultiVC = true;
-        else if (word == "+sql") s.MultiSQL = true;
-        else if (word == "+html") s.MultiHTML = true;
+        if (flags.contains(word)) s.*flags.at(word) = true;
         else if (word == "-count") s.CountFolder.clear();
         else if (word == "-save") s.SaveFolder.clear();
         else if (word == "-name") s.ResultFileName.clear();
@@ -50,48 +40,41 @@ CountSettings settingsWith(const TempDir& dir, const std::string& choices) {
     return s;
 }
 
-TEST(CountCommandTest, FirstFailedCheckIsShownAndNothingRuns) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"-count -save -name c", "カウント対象フォルダが未定義です。"},
-        {"-save -name c", "計数結果保存先フォルダが未定義です。"},
-        {"-name c", "計数結果保存ファイル名が未定義です。"},
-        {"-name multi", "計数結果保存ファイル名が未定義です。"},
-        {"multi", "複数言語選択で言語が選択されていません。"},
-        {"", "言語が選択されていません。"},
-        {"+vb +c +sql +html", "言語が選択されていません。"},
+// The first check that fails is shown and nothing runs; when none fails,
+// the choices give the language code.
+TEST(CountCommandTest, FirstFailedCheckOrTheLanguageCodeOfTheChoices) {
+    const std::vector<std::tuple<std::string, std::string, int>> cases = {
+        {"-count -save -name c", "カウント対象フォルダが未定義です。", 0},
+        {"-save -name c", "計数結果保存先フォルダが未定義です。", 0},
+        {"-name c", "計数結果保存ファイル名が未定義です。", 0},
+        {"-name multi", "計数結果保存ファイル名が未定義です。", 0},
+        {"multi", "複数言語選択で言語が選択されていません。", 0},
+        {"", "言語が選択されていません。", 0},
+        {"+vb +c +sql +html", "言語が選択されていません。", 0},
+        {"vb", "", 1}, {"c", "", 2}, {"sql", "", 3}, {"html", "", 4}, {"cobol", "", 5},
+        // The check boxes count only with "multi"; the first radio button
+        // in the order VB, C, SQL, HTML, COBOL wins.
+        {"sql +vb +c +sql +html", "", 3}, {"cobol +vb +c +sql +html", "", 5}, {"cobol c", "", 2},
+        {"multi +vb", "", 17}, {"multi +c", "", 18}, {"multi +html", "", 24}, {"multi +vb +sql", "", 21},
+        {"multi +c +sql +html", "", 30}, {"multi +vb +c +sql +html", "", 31},
+        {"blanks vb", "", 1},   // only the length of the texts is checked
     };
-    for (const auto& [choices, message] : cases) {
+    TempDir dir;
+    dir.write("t/a.c", "x;\n");
+    for (const auto& [choices, message, code] : cases) {
         SCOPED_TRACE(choices);
-        TempDir dir;
-        dir.write("t/a.c", "x;\n");
         const CountSettings settings = settingsWith(dir, choices);
         int languageCode = -1;
         EXPECT_EQ(checkCountSettings(settings, languageCode), message);
-
+        if (message.empty()) {
+            EXPECT_EQ(languageCode, code);
+            continue;
+        }
         RecordingFrontEnd frontEnd;
         EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::SettingsRefused);
         EXPECT_EQ(frontEnd.events, std::vector<std::string>{"failure: " + message});
         EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
         EXPECT_FALSE(std::filesystem::exists(dir.at("out.csv")));
-    }
-}
-
-TEST(CountCommandTest, ChoicesGiveTheLanguageCode) {
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"vb", 1}, {"c", 2}, {"sql", 3}, {"html", 4}, {"cobol", 5},
-        // The check boxes count only with "multi"; the first radio button
-        // in the order VB, C, SQL, HTML, COBOL wins.
-        {"sql +vb +c +sql +html", 3}, {"cobol +vb +c +sql +html", 5}, {"cobol c", 2},
-        {"multi +vb", 17}, {"multi +c", 18}, {"multi +html", 24}, {"multi +vb +sql", 21},
-        {"multi +c +sql +html", 30}, {"multi +vb +c +sql +html", 31},
-        // Only the length of the texts is checked.
-        {"blanks vb", 1},
-    };
-    TempDir dir;
-    for (const auto& [choices, code] : cases) {
-        int languageCode = -1;
-        EXPECT_EQ(checkCountSettings(settingsWith(dir, choices), languageCode), "") << choices;
-        EXPECT_EQ(languageCode, code) << choices;
     }
 }
 

@@ -1,16 +1,12 @@
-// Faults found in review, each fixed: a stop that outlived its run, a file
-// location that could outlive its path, a line-comment marker that could be
-// shorter than the rules read, error texts shared between threads, and
-// outputs left open when another could not start.
+// Faults found in review, each fixed: a stop that outlived its run, a
+// line-comment marker that could be shorter than the rules read, error texts
+// shared between threads, and outputs left open when another could not
+// start.
 #include <cerrno>
-#include <string>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "counters/counters.h"
+#include "counters/c_family_rules.h"
 #include "platform/exception.h"
 #include "platform/stop_request.h"
 #include "support/result_rows.h"
@@ -23,49 +19,25 @@
 namespace stepcount {
 namespace {
 
-using testing::readFile;
-using testing::RecordingFrontEnd;
-using testing::TempDir;
 using namespace testing::rows;
-
-// Asks for a stop when the walk reports its first file.
-class StopAtFirstFile : public WalkObserver {
-public:
-    void onFile(const WalkedFile&) override { requestStop(99); }
-};
 
 TEST(FaultFixTest, AStopEndsTheRunItInterruptsAndNothingAfterIt) {
     testing::useUtc();
-    TempDir dir;
+    testing::TempDir dir;
     for (const char* name : {"a.c", "b.c", "c.c"}) setModified(dir.write(std::string("t/") + name, kOneLine));
-    CountSettings settings;
-    settings.CountFolder = dir.at("t");
-    settings.SaveFolder = dir.text();
-    settings.ResultFileName = "r.csv";
+    CountSettings settings = testing::countSettings(dir);
     settings.VCSelected = true;
     settings.Jobs = 1;
-    RecordingFrontEnd frontEnd;
-    StopAtFirstFile stopper;
-    EXPECT_EQ(testing::runCommand(settings, frontEnd, {&stopper}), RunOutcome::Stopped);
+    testing::CallLog frontEnd;
+    frontEnd.afterFile = [](const WalkedFile&) { requestStop(99); };
+    EXPECT_EQ(testing::runCommand(settings, frontEnd, {&frontEnd}), RunOutcome::Stopped);
     EXPECT_EQ(stopRequested(), 0);
     // The next run of the same process counts the whole tree.
     EXPECT_EQ(testing::runCommand(settings, frontEnd), RunOutcome::Completed);
     const std::string root = dir.at("t");
-    EXPECT_EQ(readFile(dir.at("r.csv")), kStandardHeader + oneLineRow(root, "a.c") + kStandardHeader +
-                                             oneLineRow(root, "a.c") + oneLineRow(root, "b.c") +
-                                             oneLineRow(root, "c.c"));
-}
-
-TEST(FaultFixTest, AFileLocationMadeFromATemporaryPathKeepsThePath) {
-    TempDir dir;
-    const FileLocation location = FileLocation(std::string(dir.write("a.c", "int a;\n// b\n")));
-    testing::RecordingDisplay display;
-    mVCCalc_c counter(display);
-    CountResult result{};
-    ASSERT_EQ(counter.fiCalcFile(location, result), kCounted);
-    EXPECT_EQ(result.ulRealSteps, 1u);
-    EXPECT_EQ(result.ulCommentLines, 1u);
-    EXPECT_EQ(location.path, dir.at("a.c"));
+    EXPECT_EQ(testing::readFile(dir.at("r.csv")),
+              kStandardHeader + oneLineRow(root, "a.c") + kStandardHeader + oneLineRow(root, "a.c") +
+                  oneLineRow(root, "b.c") + oneLineRow(root, "c.c"));
 }
 
 // A marker of another length than two bytes does not compile.
@@ -80,21 +52,19 @@ TEST(FaultFixTest, ErrorTextsAreRightOnManyThreadsAtOnce) {
     const int others[] = {windows::errorNumber(ERROR_SHARING_VIOLATION),
                           windows::errorNumber(ERROR_LOCK_VIOLATION)};
 #else
-    // Two numbers that the C library knows no name for.
-    const int others[] = {4000, 4001};
+    const int others[] = {4000, 4001};   // numbers that the C library has no name for
 #endif
     const std::vector<int> errors = {ENOENT, EACCES, EISDIR, ENOSPC, EIO, others[0], others[1]};
     std::vector<std::string> expected;
     for (const int error : errors) expected.push_back(systemErrorText(error));
     EXPECT_EQ(expected[0], "No such file or directory");
     EXPECT_NE(expected[5], expected[6]);
-    std::vector<std::thread> threads;
     std::vector<int> wrong(8, 0);
+    std::vector<std::thread> threads;
     for (std::size_t t = 0; t < wrong.size(); ++t) {
         threads.emplace_back([&, t] {
-            for (int round = 0; round < 2000; ++round) {
-                const std::size_t i = (t + static_cast<std::size_t>(round)) % errors.size();
-                if (systemErrorText(errors[i]) != expected[i]) ++wrong[t];
+            for (std::size_t i = t; i < t + 2000; ++i) {
+                wrong[t] += systemErrorText(errors[i % 7]) != expected[i % 7];
             }
         });
     }
@@ -102,41 +72,34 @@ TEST(FaultFixTest, ErrorTextsAreRightOnManyThreadsAtOnce) {
     EXPECT_EQ(wrong, std::vector<int>(8, 0));
 }
 
-// An output that cannot start ends the run before anything is read; those
+// An output that cannot start ends the run before anything is read: those
 // started before it are told the run failed, so that they close what they
-// opened; those after it are not started.
+// opened; those after it are not started; the failure box has the caption.
 TEST(FaultFixTest, OutputsStartedBeforeOneThatCannotStartAreEnded) {
-    class Output : public WalkObserver {
-    public:
-        Output(std::vector<std::string>& calls, std::string name, bool failsToStart)
-            : calls_(calls), name_(std::move(name)), failsToStart_(failsToStart) {}
+    // Records its calls; the one named "second" cannot start.
+    struct Output : WalkObserver {
+        Output(std::vector<std::string>& log, std::string id) : calls(log), name(std::move(id)) {}
         void onRunStart(const RunStart&) override {
-            calls_.push_back(name_ + " start");
-            if (failsToStart_) throw OutputOpenError("cannot open " + name_);
+            calls.push_back(name + " start");
+            if (name == "second") throw OutputOpenError("cannot open " + name);
         }
-        void onFolder(std::string_view, std::string_view) override { calls_.push_back(name_ + " row"); }
+        void onFolder(std::string_view, std::string_view) override { calls.push_back(name + " row"); }
         void onRunEnd(RunEnd how) override {
-            calls_.push_back(name_ + (how == RunEnd::Failed ? " failed" : " end"));
+            calls.push_back(name + (how == RunEnd::Failed ? " failed" : " end"));
         }
-
-    private:
-        std::vector<std::string>& calls_;
-        std::string name_;
-        bool failsToStart_;
+        std::vector<std::string>& calls;
+        std::string name;
     };
-    TempDir dir;
+    testing::TempDir dir;
     dir.mkdir("t/sub");
     std::vector<std::string> calls;
-    Output first(calls, "first", false), second(calls, "second", true), third(calls, "third", false);
-    CountSettings settings;
-    settings.CountFolder = dir.at("t");
-    settings.MessageCaption = "c";
-    RecordingFrontEnd frontEnd;
-    EXPECT_EQ(runLanguageCode(settings, testing::codeOf(LanguageId::VC), frontEnd,
-                              {&first, &second, &third}),
+    Output first(calls, "first"), second(calls, "second"), third(calls, "third");
+    testing::RecordingFrontEnd frontEnd;
+    EXPECT_EQ(runLanguageCode(testing::countSettings(dir), 2, frontEnd, {&first, &second, &third}),
               RunOutcome::OpenFailed);
     EXPECT_EQ(calls, (std::vector<std::string>{"first start", "second start", "first failed"}));
     EXPECT_EQ(frontEnd.events, std::vector<std::string>{"failure: 計数結果保存ファイルオープン失敗。"});
+    EXPECT_EQ(frontEnd.captions, std::vector<std::string>{"the caption"});
 }
 
 }  // namespace

@@ -1,11 +1,7 @@
-// The folder walk itself: the rows it hands out do not depend on how many
-// listings it may keep above the current folder or on how many threads
-// count, also in trees deeper than the descriptors it keeps open.
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
+// The folder walk itself: the rows it hands out, with the counters' dialogs
+// among them, do not depend on how many threads count or on how many
+// listings it may keep above the current folder, also in trees deeper than
+// the descriptors it keeps open.
 #include "runs/language_counting.h"
 #include "support/result_rows.h"
 #include "support/test_support.h"
@@ -15,41 +11,45 @@ namespace stepcount {
 namespace {
 
 using testing::TempDir;
-using testing::rows::inFolder;
 
-class RowsOf : public WalkObserver {
-public:
-    void onFolder(std::string_view folder, std::string_view name) override {
-        rows.push_back(std::string(folder) + " | " + std::string(name) + "/");
-    }
-    void onFile(const WalkedFile& file) override {
-        rows.push_back(std::string(file.folder) + " | " + std::string(file.name) +
-                       (isCounted(file.count) ? " counted" : ""));
-    }
-    void onFolderFailure(std::string_view path, int errorNumber) override {
-        rows.push_back(std::string(path) + " failed " + std::to_string(errorNumber));
-    }
-    std::vector<std::string> rows;
-};
-
-std::vector<std::string> walk(const std::string& root, const WalkOptions& options) {
-    LanguageCounting counting(LanguageSet::alone(LanguageId::VC));
-    RowsOf observer;
-    testing::RecordingDisplay display;
-    walkFolderTree(root, counting, observer, display, options);
-    EXPECT_TRUE(display.messages.empty());
-    return observer.rows;
+// What a walk of `root` counting `languageCode` hands out.
+testing::CallLog walk(const std::string& root, int languageCode, const WalkOptions& options,
+                      std::function<void(const WalkedFile&)> afterFile = nullptr) {
+    testing::CallLog log;
+    log.afterFile = std::move(afterFile);
+    LanguageCounting counting(*LanguageSet::fromLanguageCode(languageCode));
+    walkFolderTree(root, counting, log, log, options);
+    return log;
 }
 
-// Folders with files before and after their subfolders, on several levels,
-// and a chain deeper than the window of open descriptors with a file at
-// every level.
-TEST(FolderWalkTest, RowsDoNotDependOnTheListingBudgetOrTheJobs) {
+// Far more files than are in flight at once, of every language, runs of
+// files that fail with a dialog, one file spanning several read chunks, and
+// a chain of folders deeper than the window of open descriptors with a file
+// before and after the subfolder at every level, counted in one language
+// and in several: the observer is called from the walking thread alone.
+TEST(FolderWalkTest, RowsAndDialogsDoNotDependOnTheJobsOrTheListingBudget) {
     TempDir dir;
-    for (const char* name : {"a.c", "m/b.c", "m/n/c.c", "m/n/z.txt", "m/o/d.c", "m/p.c", "x/y/z/e.c",
-                             "x/y/f.c", "zz.c"}) {
-        dir.write(std::string("t/") + name, "x;\n");
+    const char* const kinds[] = {".c", ".sql", ".frm", ".html", ".cob", ".txt", ".bas", ".h"};
+    testing::UnreadableFiles unreadable;
+    for (int n = 0; n < 1500; ++n) {
+        // Built up piece by piece: g++ 12 warns wrongly of "t/m" + a temporary.
+        std::string folder = "t/m";
+        folder += std::to_string(n % 7) + "/s" + std::to_string(n % 13) + "/";
+        const std::string name = folder + "f" + std::to_string(n) + kinds[n % 8];
+        if (n % 211 < 12) {
+            dir.mkdir(folder);
+            unreadable.add(dir.at(name));
+            continue;
+        }
+        std::string bytes;
+        for (int line = 0; line < n % 23; ++line) {
+            bytes += line % 3 == 0 ? "// c\r\n" : line % 5 == 0 ? "\n" : "x = 1;\n";
+        }
+        dir.write(name, bytes);
     }
+    std::string big;
+    while (big.size() < 3 * 128 * 1024) big += "/* a */ x;\r\n  y;\n\n";
+    dir.write("t/m3/big.c", big);
     std::string chain = "t/chain";
     for (int level = 0; level < 150; ++level) {
         chain += "/l";
@@ -57,14 +57,19 @@ TEST(FolderWalkTest, RowsDoNotDependOnTheListingBudgetOrTheJobs) {
         dir.write(chain + "/z.c", "y;\n");
     }
     const std::string root = dir.at("t");
-    const std::vector<std::string> expected = walk(root, WalkOptions{1});
-    ASSERT_EQ(expected.size(), 9u + 7u + 150u * 3u);
-    EXPECT_EQ(expected.front(), root + " | a.c counted");
-    EXPECT_EQ(expected.back(), root + " | zz.c counted");
-    for (const unsigned jobs : {1U, 3U}) {
-        for (const std::size_t budget : {std::size_t{0}, std::size_t{200}}) {
-            SCOPED_TRACE(::testing::Message() << "jobs " << jobs << ", budget " << budget);
-            EXPECT_EQ(walk(root, WalkOptions{jobs, budget}), expected);
+    for (const int code : {2, kMultiLanguage + 15, 5}) {
+        const testing::CallLog once = walk(root, code, WalkOptions{1});
+        // Every entry has its row (files, big.c, m0-m6 with s0-s12, the chain
+        // and its levels), and some files of the language failed.
+        EXPECT_EQ(once.calls.size() - once.messages.size(), 1500u + 1 + 7 + 7 * 13 + 1 + 150 * 3);
+        EXPECT_GE(once.messages.size(), 6u);
+        for (const WalkOptions& options : {WalkOptions{1, 0}, WalkOptions{3, 200}, WalkOptions{3, 0},
+                                           WalkOptions{8}}) {
+            SCOPED_TRACE(::testing::Message() << code << ", jobs " << options.jobs << ", budget "
+                                              << options.listingBudget);
+            const testing::CallLog log = walk(root, code, options);
+            EXPECT_EQ(log.calls, once.calls);
+            EXPECT_EQ(log.threads, std::set<std::thread::id>{std::this_thread::get_id()});
         }
     }
 }
@@ -80,32 +85,16 @@ TEST(FolderWalkTest, AFolderListedAgainGoesOnAfterTheFolderItCameBackFrom) {
     }
 #endif
     TempDir dir;
-    dir.write("t/a.c", "x;\n");
-    dir.write("t/m/b.c", "x;\n");
-    dir.write("t/z.c", "x;\n");
+    for (const char* name : {"t/a.c", "t/m/b.c", "t/z.c"}) dir.write(name, "x;\n");
     const std::string root = dir.at("t");
-
-    class ChangeInside : public RowsOf {
-    public:
-        explicit ChangeInside(const TempDir& dir) : dir_(dir) {}
-        void onFile(const WalkedFile& file) override {
-            RowsOf::onFile(file);
-            if (file.name == "b.c") {
-                dir_.write("t/n.c", "x;\n");
-                std::filesystem::remove(dir_.at("t/z.c"));
-            }
-        }
-
-    private:
-        const TempDir& dir_;
+    const auto change = [&](const WalkedFile& file) {
+        if (file.name != "b.c") return;
+        dir.write("t/n.c", "x;\n");
+        std::filesystem::remove(dir.at("t/z.c"));
     };
-    LanguageCounting counting(LanguageSet::alone(LanguageId::VC));
-    ChangeInside observer(dir);
-    testing::RecordingDisplay display;
-    walkFolderTree(root, counting, observer, display, WalkOptions{1, 0});
-    EXPECT_EQ(observer.rows, (std::vector<std::string>{root + " | a.c counted", root + " | m/",
-                                                       inFolder(root, "m") + " | b.c counted",
-                                                       root + " | n.c counted"}));
+    EXPECT_EQ(walk(root, 2, WalkOptions{1, 0}, change).calls,
+              (std::vector<std::string>{root + " | a.c 1", root + " | m/",
+                                        testing::rows::inFolder(root, "m") + " | b.c 1", root + " | n.c 1"}));
 }
 
 }  // namespace

@@ -1,17 +1,9 @@
-// The expected bytes of result files: headers, rows of folders and of
-// uncounted and counted files, folder paths with the system's separator, and
-// the fixed last write that every counted file of a test is given; and
-// chains of nested folders with their rows.
+// The expected bytes of result files, the last write every counted file is
+// given, and chains of nested folders with their rows.
 #pragma once
 
 #include <chrono>
 #include <ctime>
-#include <filesystem>
-#include <string>
-#include <string_view>
-#include <utility>
-
-#include <gtest/gtest.h>
 
 #include "platform/file_system.h"
 #include "support/test_support.h"
@@ -29,10 +21,6 @@ inline const std::string kColumns =
 inline const std::string kStandardHeader = kColumns + "\r\n";
 inline const std::string kVBHeader =
     kColumns + ",\x83v\x83\x8D\x83p\x83" "e\x83" "B\x92\xE8\x8B`\x83X\x83" "e\x83" "b\x83v\x90\x94\r\n";
-inline const std::string kCOBOLHeader =
-    kColumns + ",\x83" "f\x83o\x83" "b\x83O\x8Ds\x90\x94,\x8C\xA9\x8Fo\x82\xB5\x95\x94\x8Ds\x90\x94,"
-    "\x8A\xC2\x8B\xAB\x95\x94\x8Ds\x90\x94,\x83" "f\x81[\x83^\x95\x94\x8Ds\x90\x94,\x8E\xE8\x91\xB1"
-    "\x82\xAB\x95\x94\x8Ds\x90\x94\r\n";
 // The standard header as UTF-8 text.
 inline const std::string kStandardHeaderUtf8 =
     "フォルダ名,ファイル名,ファイル／ディレクトリ,ファイルサイズ(Byte),ファイル日付時刻,"
@@ -47,38 +35,25 @@ inline const std::string kFinished = "info: 計数完了しました。";
 
 inline void setModified(const std::string& path) {
     std::error_code error;
-    std::filesystem::last_write_time(
-        fsPath(path),
-        std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(kWritten)),
-        error);
+    const auto written = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(kWritten));
+    std::filesystem::last_write_time(fsPath(path), written, error);
     ASSERT_FALSE(error) << path << ": " << error.message();
 }
 
-// The path of `name` in the folder `folder` as the program writes it: with
-// the system's separator ("\" on Windows).
+// `folder` and `name` joined by the system's separator, as the program does.
 inline std::string inFolder(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    path += kPathSeparator;
-    path += name;
-    return path;
+    return std::string(folder).append(1, kPathSeparator).append(name);
 }
 
-// A result file's bytes written on Linux (tests/data) as the program writes
-// them here: the "/" of the folder column, the first field, turned into the
-// system's separator. ("/" is never part of a CP932 character.)
+// A result file written on Linux (tests/data) as the program writes it here:
+// the "/" of the first field turned into the system's separator ("/" is
+// never part of a CP932 character).
 inline std::string withSystemSeparators(std::string bytes) {
-    bool quoted = false;
-    bool firstField = true;
+    bool quoted = false, firstField = true;
     for (char& c : bytes) {
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && c == ',') {
-            firstField = false;
-        } else if (!quoted && c == '\n') {
-            firstField = true;
-        } else if (firstField && c == '/') {
-            c = kPathSeparator;
-        }
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && (c == ',' || c == '\n')) firstField = c == '\n';
+        else if (firstField && c == '/') c = kPathSeparator;
     }
     return bytes;
 }
@@ -90,9 +65,8 @@ inline std::string uncountedRow(const std::string& folder, const std::string& na
     return folder + ',' + name + ",File" + std::string(commas, ',') + "\r\n";
 }
 inline std::string countedRow(const std::string& folder, const std::string& name, std::size_t size,
-                       const std::string& counts) {
-    return folder + ',' + name + ",File," + std::to_string(size) + ',' + kDate + ',' + counts +
-           "\r\n";
+                              const std::string& counts) {
+    return folder + ',' + name + ",File," + std::to_string(size) + ',' + kDate + ',' + counts + "\r\n";
 }
 // The row of a file holding the one code line "x;".
 inline const std::string kOneLine = "x;\n";
@@ -100,10 +74,9 @@ inline std::string oneLineRow(const std::string& folder, const std::string& name
     return countedRow(folder, name, kOneLine.size(), "1,0,0,1,1,0.0");
 }
 
-// How many levels deep the deep-tree tests go: 10,000, far beyond the
-// system's path limit. On Windows 200, a path of over 400 characters, beyond
-// the old limit of 260 (MAX_PATH): Wine resolves every long path anew from
-// the root, which makes a thousand levels take it minutes.
+// How deep the deep-tree tests go: far beyond the system's path limit; on
+// Windows beyond the old limit of 260 (MAX_PATH) only, for Wine resolves
+// every long path anew from the root, and a thousand levels take it minutes.
 #if defined(_WIN32)
 inline constexpr int kDeepLevels = 200;
 #else
@@ -122,18 +95,16 @@ public:
     FolderChain(const FolderChain&) = delete;
     FolderChain& operator=(const FolderChain&) = delete;
 
-    // Calls `row(folder, rest)` for every row that a walk of `shownTop` (the
-    // top folder as the run names it) writes for the chain, in order: each
-    // folder's row, the two files at the bottom, then on the way back up the
-    // e.txt of every folder. `folder` is the row's folder field, `rest` the
-    // row after it.
+    // Calls `row(folder, rest)`, the row's folder field and the rest of it,
+    // for every row that a walk of `shownTop` (the top folder as the run
+    // names it) writes for the chain, in order: each folder's row, the two
+    // files at the bottom, then on the way back up the e.txt of every folder.
     template <class RowFunction>
     void forEachRow(const std::string& shownTop, RowFunction&& row) const {
         std::string deepest = shownTop;
         for (int level = 0; level < levels_; ++level) (deepest += kPathSeparator) += name_;
-        const std::string folderRest = ',' + name_ + ",Directory" + std::string(9, ',') + "\r\n";
-        const std::string emptyRest = ",e.txt,File" + std::string(9, ',') + "\r\n";
-        const std::string sourceRest = oneLineRow("", "f.c");
+        const std::string folderRest = folderRow("", name_), emptyRest = uncountedRow("", "e.txt"),
+                          sourceRest = oneLineRow("", "f.c");
         const auto at = [&](int level) {
             return std::string_view(deepest).substr(0, shownTop.size() + level * (name_.size() + 1));
         };

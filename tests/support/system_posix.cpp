@@ -1,7 +1,4 @@
-// The POSIX forms of the tests' helpers that call the system: the program
-// forked and executed (as the user nobody, or under a file size limit, when
-// asked), sparse and unreadable files, memory, the time zone, and chains of
-// folders deeper than a path may be long.
+// The POSIX forms of the tests' helpers that call the system.
 #include "support/result_rows.h"
 #include "support/test_support.h"
 
@@ -25,38 +22,28 @@ namespace stepcount::testing {
 
 namespace {
 
-// A copy of the program that the user kNobody can run even where the build
-// folder is closed to others (a clone in a private folder): in a folder of
-// its own under the system's temporary folder, made once per test process and
-// removed at its exit.
-struct NobodysProgram {
-    std::string path;
-    std::string problem;   // why that user cannot run it; empty when it can
-};
+// The user and group a program runs as with ProgramRun::asNobody.
+constexpr uid_t kNobody = 65534;
 
-const NobodysProgram& nobodysProgram() {
+// A copy of the program that kNobody can run even where the build folder is
+// closed to others (a clone in a private folder), made once per test
+// process; and why that user cannot run it, empty when it can.
+const std::pair<std::string, std::string>& nobodysProgram() {
     static TempDir folder;
-    static const NobodysProgram program = [] {
-        NobodysProgram made;
+    static const std::pair<std::string, std::string> program = [] {
+        const std::string path = folder.at("stepcount");
         std::error_code error;
-        made.path = folder.at("stepcount");
-        std::filesystem::copy_file(STEPCOUNT_BINARY, made.path, error);
-        if (error) {
-            made.problem = "cannot copy the program: " + error.message();
-            return made;
-        }
-        ::chmod(made.path.c_str(), 0755);
+        std::filesystem::copy_file(STEPCOUNT_BINARY, path, error);
+        if (error) return std::pair{path, "cannot copy the program: " + error.message()};
+        ::chmod(path.c_str(), 0755);
         ::chmod(folder.path().c_str(), 0755);
-        for (std::filesystem::path up = folder.path(); !up.empty(); up = up.parent_path()) {
+        for (std::filesystem::path up = folder.path();; up = up.parent_path()) {
             struct stat info {};
             if (::stat(up.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) {
-                made.problem = "the user " + std::to_string(kNobody) + " cannot reach " + up.string() +
-                               ", the folder of the program's copy";
-                break;
+                return std::pair{path, "the user nobody cannot reach " + up.string()};
             }
-            if (up == up.parent_path()) break;
+            if (up == up.parent_path()) return std::pair{path, std::string()};
         }
-        return made;
     }();
     return program;
 }
@@ -111,7 +98,7 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
     const std::string outPath = io_.at("out");
     const std::string errPath = io_.at("err");
     const bool dropRoot = run.asNobody && ::geteuid() == 0;
-    const std::string program = dropRoot ? nobodysProgram().path : STEPCOUNT_BINARY;
+    const std::string program = dropRoot ? nobodysProgram().first : STEPCOUNT_BINARY;
     std::vector<std::string> strings{program};
     strings.insert(strings.end(), run.arguments.begin(), run.arguments.end());
     std::vector<char*> argv;
@@ -119,21 +106,15 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
     argv.push_back(nullptr);
     char zone[] = "TZ=UTC";
     char* environment[] = {zone, nullptr};
-    if (run.asNobody) {
-        // The program must be able to create its output files there.
-        ::chmod(io_.path().c_str(), 0777);
-    }
-
-    // Closed by the exec: the end of the child's time as a copy of this
-    // process.
+    if (run.asNobody) ::chmod(io_.path().c_str(), 0777);   // for its output files
+    // Closed by the exec: the end of the child's time as a copy of this one.
     int execed[2];
     if (::pipe2(execed, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
     pid_ = ::fork();
     if (pid_ != 0) {
         ::close(execed[1]);
         char byte;
-        while (::read(execed[0], &byte, 1) < 0 && errno == EINTR) {
-        }
+        while (::read(execed[0], &byte, 1) < 0 && errno == EINTR) continue;
         ::close(execed[0]);
         return;
     }
@@ -159,10 +140,9 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
 }
 
 StartedProgram::~StartedProgram() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        wait();
-    }
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    wait();
 }
 
 Ran StartedProgram::wait(int timeoutSeconds) {
@@ -182,8 +162,7 @@ Ran StartedProgram::wait(int timeoutSeconds) {
             ::kill(pid_, SIGKILL);
         }
         std::ifstream in(statusPath);
-        std::string line;
-        while (std::getline(in, line)) {
+        for (std::string line; std::getline(in, line);) {
             if (line.starts_with("VmHWM:")) ran.maxRssKiB = std::max(ran.maxRssKiB, std::stol(line.substr(6)));
         }
         ::usleep(2000);
@@ -195,7 +174,7 @@ Ran StartedProgram::wait(int timeoutSeconds) {
     return ran;
 }
 
-std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().problem : ""; }
+std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().second : ""; }
 
 }  // namespace stepcount::testing
 

@@ -1,7 +1,4 @@
-// The Windows forms of the tests' helpers that call the system: the program
-// started by CreateProcessW with its output caught in files, sparse files,
-// files locked by the test, junctions, memory, the time zone, and chains of
-// folders made by "\\?\" paths.
+// The Windows forms of the tests' helpers that call the system.
 #include "support/result_rows.h"
 #include "support/test_support.h"
 
@@ -182,10 +179,9 @@ StartedProgram::StartedProgram(const ProgramRun& run) {
 }
 
 StartedProgram::~StartedProgram() {
-    if (process_ != nullptr) {
-        ::TerminateProcess(process_, 1);
-        wait();
-    }
+    if (process_ == nullptr) return;
+    ::TerminateProcess(process_, 1);
+    wait();
 }
 
 Ran StartedProgram::wait(int timeoutSeconds) {
@@ -234,12 +230,7 @@ std::string makeJunction(const std::string& link, const std::string& target) {
     if (!::CreateDirectoryW(linkPath.c_str(), nullptr)) return lastErrorText();
     struct MountPoint {
         DWORD tag;
-        WORD dataLength;
-        WORD reserved;
-        WORD substituteOffset;
-        WORD substituteLength;
-        WORD printOffset;
-        WORD printLength;
+        WORD dataLength, reserved, substituteOffset, substituteLength, printOffset, printLength;
         wchar_t names[2048];
     } point{};
     if (substitute.size() + 2 > std::size(point.names)) return "the target's path is too long";

@@ -2,45 +2,67 @@
 
 #include "report/result_file.h"
 
-#include <cstdio>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <variant>
 
 namespace stepcount::testing {
 
-namespace {
+namespace fs = std::filesystem;
 
-RunOutputs withResultFile(ResultFileWriter& resultFile, const std::vector<WalkObserver*>& extra) {
-    RunOutputs outputs{&resultFile};
-    outputs.insert(outputs.end(), extra.begin(), extra.end());
-    return outputs;
+void CallLog::showMessage(std::string_view text) {
+    RecordingFrontEnd::showMessage(text);
+    calls.push_back("dialog: " + std::string(text));
 }
 
-}  // namespace
+void CallLog::onFolder(std::string_view folder, std::string_view name) {
+    threads.insert(std::this_thread::get_id());
+    calls.push_back(std::string(folder) + " | " + std::string(name) + "/");
+}
+
+void CallLog::onFile(const WalkedFile& file) {
+    threads.insert(std::this_thread::get_id());
+    std::string call = std::string(file.folder) + " | " + std::string(file.name);
+    std::visit([&call](const auto& r) {
+        if constexpr (requires { r.ulRealSteps; }) (call += ' ') += std::to_string(r.ulRealSteps);
+    }, file.count);
+    calls.push_back(std::move(call));
+    if (afterFile) afterFile(file);
+}
+
+void CallLog::onFolderFailure(std::string_view path, int errorNumber) {
+    threads.insert(std::this_thread::get_id());
+    calls.push_back(std::string(path) + " failed " + std::to_string(errorNumber));
+}
 
 RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, RunFrontEnd& frontEnd,
                             const std::vector<WalkObserver*>& extra) {
     ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
-    return runLanguageCode(settings, languageCode, frontEnd, withResultFile(resultFile, extra));
+    RunOutputs outputs{&resultFile};
+    outputs.insert(outputs.end(), extra.begin(), extra.end());
+    return runLanguageCode(settings, languageCode, frontEnd, outputs);
 }
 
 RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
                       const std::vector<WalkObserver*>& extra) {
     ResultFileWriter resultFile(resultPath(settings), settings.Encoding);
-    return runCountCommand(settings, frontEnd, withResultFile(resultFile, extra));
+    RunOutputs outputs{&resultFile};
+    outputs.insert(outputs.end(), extra.begin(), extra.end());
+    return runCountCommand(settings, frontEnd, outputs);
 }
 
-std::filesystem::path fsPath(std::string_view path) {
+fs::path fsPath(std::string_view path) {
 #if defined(_WIN32)
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+    return fs::path(std::u8string(path.begin(), path.end()));
 #else
-    return std::filesystem::path(std::string(path));
+    return fs::path(std::string(path));
 #endif
 }
 
-std::string pathText(const std::filesystem::path& path) {
+std::string pathText(const fs::path& path) {
 #if defined(_WIN32)
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
@@ -49,42 +71,32 @@ std::string pathText(const std::filesystem::path& path) {
 #endif
 }
 
-TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+TempDir::TempDir() : TempDir(fs::temp_directory_path()) {}
 
-// A name of random letters, tried until it is free; the folder is for its
-// owner alone.
-TempDir::TempDir(const std::filesystem::path& parent) {
+// A free name of random digits; the folder is for its owner alone.
+TempDir::TempDir(const fs::path& parent) {
     thread_local std::mt19937_64 random{std::random_device{}()};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[40];
-        std::snprintf(name, sizeof name, "stepcount-test-%012llx",
-                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFULL));
-        std::error_code error;
-        if (std::filesystem::create_directory(parent / name, error)) {
-            path_ = parent / name;
-            std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
-            return;
-        }
-        if (error) break;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path folder = parent / ("stepcount-test-" + std::to_string(random() % 1000000000000));
+        if (fs::create_directory(folder)) path_ = folder;   // throws when it cannot
     }
-    throw std::runtime_error("cannot make a temporary folder in " + pathText(parent));
+    if (path_.empty()) throw std::runtime_error("no free name in " + pathText(parent));
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, ignored);
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
     // Folders made unreadable and files made read-only by a test would stop
     // the removal.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    const auto options = fs::directory_options::skip_permission_denied;
+    for (auto it = fs::recursive_directory_iterator(path_, options, ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored)) {
         if (it->is_symlink(ignored)) continue;
-        const bool folder = it->is_directory(ignored);
-        std::filesystem::permissions(it->path(),
-                                     folder ? std::filesystem::perms::owner_all
-                                            : std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add, ignored);
+        fs::permissions(it->path(), it->is_directory(ignored) ? fs::perms::owner_all : fs::perms::owner_write,
+                        fs::perm_options::add, ignored);
     }
-    std::filesystem::remove_all(path_, ignored);
+    fs::remove_all(path_, ignored);
 }
 
 std::string TempDir::at(std::string_view relative) const {
@@ -92,8 +104,8 @@ std::string TempDir::at(std::string_view relative) const {
 }
 
 std::string TempDir::write(std::string_view relative, std::string_view bytes) const {
-    const std::filesystem::path file = fsPath(at(relative));
-    std::filesystem::create_directories(file.parent_path());
+    const fs::path file = fsPath(at(relative));
+    fs::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + pathText(file));
@@ -102,8 +114,17 @@ std::string TempDir::write(std::string_view relative, std::string_view bytes) co
 
 std::string TempDir::mkdir(std::string_view relative) const {
     const std::string folder = at(relative);
-    std::filesystem::create_directories(fsPath(folder));
+    fs::create_directories(fsPath(folder));
     return folder;
+}
+
+CountSettings countSettings(const TempDir& dir, const std::string& resultName) {
+    CountSettings settings;
+    settings.CountFolder = dir.at("t");
+    settings.SaveFolder = dir.text();
+    settings.ResultFileName = resultName;
+    settings.MessageCaption = "the caption";
+    return settings;
 }
 
 std::string readFile(const std::string& path) {
@@ -137,15 +158,13 @@ Counts countsOf(const COBOLCountResult& r) {
 namespace stepcount {
 
 void PrintTo(LineClass lineClass, std::ostream* out) {
-    static constexpr const char* kNames[] = {"Blank", "Comment", "Code", "PropertyDefinition",
-                                             "Debug", "Continuation"};
-    *out << kNames[static_cast<int>(lineClass)];
+    *out << std::array{"Blank", "Comment", "Code", "PropertyDefinition", "Debug", "Continuation"}
+                [static_cast<int>(lineClass)];
 }
 
 void PrintTo(Division division, std::ostream* out) {
-    static constexpr const char* kNames[] = {"None", "Identification", "Environment", "Data",
-                                             "Procedure"};
-    *out << kNames[static_cast<int>(division)];
+    *out << std::array{"None", "Identification", "Environment", "Data", "Procedure"}
+                [static_cast<int>(division)];
 }
 
 void PrintTo(const LineVerdict& verdict, std::ostream* out) {

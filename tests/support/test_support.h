@@ -1,11 +1,5 @@
-// Helpers shared by the tests: a message display that records what it is
-// asked to show, a temporary folder that removes itself, files the tests
-// make (sparse, unreadable), the program run as a process of its own, the
-// verdicts of line rules for a list of lines, and the counts of counted
-// files.
-//
-// Paths are std::string as the program takes them: the file system's bytes
-// on POSIX, UTF-8 on Windows.
+// Helpers shared by the tests. Paths are std::string as the program takes
+// them: the file system's bytes on POSIX, UTF-8 on Windows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,11 +10,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <ostream>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -34,10 +31,10 @@
 
 namespace stepcount::testing {
 
-// Records what a counter or a run shows: the counters' error dialogs in
-// `messages`, and everything in order in `events` ("busy shown",
-// "busy hidden", "dialog: <text>", "info: <text>", "failure: <text>"), with
-// the captions of the message boxes in `captions`.
+// Records what a run shows: the counters' dialogs in `messages`, everything
+// in order in `events` ("busy shown", "busy hidden", "dialog: <text>",
+// "info: <text>", "failure: <text>"), the message boxes' captions in
+// `captions`.
 class RecordingFrontEnd : public RunFrontEnd {
 public:
     void showMessage(std::string_view text) override {
@@ -51,73 +48,83 @@ public:
     void showBusy() override { events.emplace_back("busy shown"); }
     void hideBusy() override { events.emplace_back("busy hidden"); }
 
-    std::vector<std::string> messages;
-    std::vector<std::string> events;
-    std::vector<std::string> captions;
+    std::vector<std::string> messages, events, captions;
 };
 using RecordingDisplay = RecordingFrontEnd;
+
+// A front end that also logs, in `calls`, what a walk hands its observers,
+// with the counters' dialogs among them: "<folder> | <name>/" for a folder,
+// "<folder> | <name>" for a file, then " <real steps>" when it was counted,
+// "<path> failed <error number>" for a folder that could not be listed,
+// "dialog: <text>"; with the threads of the observer calls. `afterFile`,
+// when set, is called after each file is logged.
+class CallLog : public RecordingFrontEnd, public WalkObserver {
+public:
+    void showMessage(std::string_view text) override;
+    void onFolder(std::string_view folder, std::string_view name) override;
+    void onFile(const WalkedFile& file) override;
+    void onFolderFailure(std::string_view path, int errorNumber) override;
+
+    std::vector<std::string> calls;
+    std::set<std::thread::id> threads;
+    std::function<void(const WalkedFile&)> afterFile;
+};
 
 // The LanguageCode of a language counted alone.
 constexpr int codeOf(LanguageId language) { return static_cast<int>(language); }
 
-// Runs the count that `languageCode` names into the result file that
-// `settings` name, followed by the `extra` observers.
+// Runs the count of `languageCode` (or the count command, its checks first)
+// into the result file of `settings`, then the `extra` observers.
 RunOutcome runLanguageCount(const CountSettings& settings, int languageCode, RunFrontEnd& frontEnd,
                             const std::vector<WalkObserver*>& extra = {});
-
-// The same through the count command, its checks first.
 RunOutcome runCommand(const CountSettings& settings, RunFrontEnd& frontEnd,
                       const std::vector<WalkObserver*>& extra = {});
 
-// A path given as the program takes it, for std::filesystem and back.
+// A path as the program takes it, for std::filesystem and back.
 std::filesystem::path fsPath(std::string_view path);
 std::string pathText(const std::filesystem::path& path);
 
-// The folder for temporary files that are best kept in memory (deep trees,
-// huge sparse files): /dev/shm when it may be written, else the system's
-// temporary folder.
+// For deep trees and huge sparse files: /dev/shm when it may be written,
+// else the system's temporary folder.
 std::filesystem::path memoryTempFolder();
 
-// Makes dates in the test process's own runs those of UTC, as the expected
-// rows have them: TZ=UTC on POSIX. A Windows process has the system's time
-// zone (Wine's is the TZ it was started with): a failure says so when that
-// is not UTC.
+// Dates in the test process's own runs in UTC, as the expected rows have
+// them: TZ=UTC on POSIX; on Windows a failure when the system's zone is not
+// UTC (Wine's is the TZ it was started with).
 void useUtc();
 
-// A fresh folder under the system's temporary folder, removed with its
-// content when the object goes.
+// A fresh folder (in the system's temporary folder or in `parent`), removed
+// with its content when the object goes.
 class TempDir {
 public:
     TempDir();
-    // The same under the folder `parent` instead.
     explicit TempDir(const std::filesystem::path& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    // The path of the folder itself, as a string.
     std::string text() const { return pathText(path_); }
-    // The path of `relative` inside the folder, as a string ("/" in
-    // `relative` is the system's separator).
+    // The path of `relative` ("/" is the system's separator) inside it.
     std::string at(std::string_view relative) const;
-    // Writes `bytes` to `relative`, creating the folders on the way; returns
-    // the file's path.
+    // Writes the file, or makes the folder, with the folders on the way;
+    // returns its path.
     std::string write(std::string_view relative, std::string_view bytes) const;
-    // Creates the folder `relative` and those on the way; returns its path.
     std::string mkdir(std::string_view relative) const;
 
 private:
     std::filesystem::path path_;
 };
 
-// The whole content of a file, as bytes.
+// Settings that count the folder t in `dir` into the file `resultName` in
+// `dir`, their message caption "the caption".
+CountSettings countSettings(const TempDir& dir, const std::string& resultName = "r.csv");
+
 std::string readFile(const std::string& path);
 
-// Makes the file `path` of `size` bytes that holds each piece's bytes at its
-// offset and zeros elsewhere, leaving the zeros unwritten (sparse) where the
-// file system can. True when it could and the file takes at most 1 MiB on
-// disk.
+// Makes the file `path` of `size` bytes holding each piece at its offset
+// and zeros elsewhere, left unwritten (sparse). True when the file takes at
+// most 1 MiB on disk.
 struct FilePiece {
     std::uint64_t offset;
     std::string_view bytes;
@@ -125,62 +132,52 @@ struct FilePiece {
 bool makeSparseFile(const std::string& path, std::uint64_t size,
                     std::initializer_list<FilePiece> pieces);
 
-// Files that no one can open for reading while the object lives, so that a
-// count meets a file it cannot read: on POSIX a link that leads nowhere, on
-// Windows a file held open without sharing, as another program that locks it
-// would.
+// Files that no one can open for reading while the object lives: on POSIX
+// a link that leads nowhere, on Windows a file held open without sharing,
+// as another program that locks it would. add() throws when it cannot;
+// unreadableError() is the error of opening one.
 class UnreadableFiles {
 public:
     UnreadableFiles() = default;
     ~UnreadableFiles();
     UnreadableFiles(const UnreadableFiles&) = delete;
     UnreadableFiles& operator=(const UnreadableFiles&) = delete;
-
-    // Makes the file `path` (empty on Windows) and makes it unreadable;
-    // throws when it cannot.
     void add(const std::string& path);
 
 private:
     std::vector<void*> handles_;   // Windows: the open handles
 };
-
-// The error number that opening such a file gives: ENOENT on POSIX, on
-// Windows that of a sharing violation.
 int unreadableError();
 
 // The peak memory of the test process so far, in KiB.
 long peakMemoryKiB();
 
-// How the `stepcount` program is run by a test.
+// How a test runs the `stepcount` program.
 struct ProgramRun {
     std::vector<std::string> arguments;
     std::string cwd = "/";
 #if !defined(_WIN32)
-    // When set and the test runs as root: the user and group the program runs
-    // as (root's rights would read anything).
+    // When the test runs as root: run as the user nobody (root reads
+    // anything).
     bool asNobody = false;
-    // When set: the largest file the program may write (RLIMIT_FSIZE), as if
-    // the file system filled up there.
+    // When set: the largest file it may write (RLIMIT_FSIZE), as if the file
+    // system filled up there.
     long long fileSizeLimit = -1;
 #endif
 };
 
-// What the program did: its exit status (128 + the signal when a signal ended
-// it; on Windows the exit code), what it printed and its peak memory as seen
-// while it ran (read every few milliseconds).
+// What the program did: its exit status (128 + the signal that ended it),
+// what it printed and its peak memory, read while it ran.
 struct Ran {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
     long maxRssKiB = 0;
     bool timedOut = false;   // killed after the time wait() allowed it
 };
 
-// The program started with stdin empty and stdout and stderr caught in files
-// (so neither is a terminal), in the time zone UTC (on Windows the system's,
-// see useUtc). On POSIX it is forked and executed; on Windows it is the
-// stepcount.exe beside the test program, started by CreateProcessW with the
-// test process's environment.
+// The program started with stdin empty and stdout and stderr in files (not
+// terminals), in UTC (see useUtc): forked and executed on POSIX; on Windows
+// the stepcount.exe beside the test program.
 class StartedProgram {
 public:
     explicit StartedProgram(const ProgramRun& run);
@@ -190,8 +187,7 @@ public:
 #if !defined(_WIN32)
     pid_t pid() const { return pid_; }
 #endif
-    // Waits for the program to end; after `timeoutSeconds` (when positive)
-    // kills it and says so in Ran::timedOut.
+    // Waits for the end; after `timeoutSeconds` (when positive) kills it.
     Ran wait(int timeoutSeconds = 0);
 
 private:
@@ -203,32 +199,24 @@ private:
 #endif
 };
 
-// Runs the program and waits for it.
 Ran runStepcount(const ProgramRun& run);
 inline Ran runStepcount(const std::vector<std::string>& arguments, const std::string& cwd) {
     return runStepcount(ProgramRun{arguments, cwd});
 }
 
 #if !defined(_WIN32)
-// The user and group a test's program runs as with ProgramRun::asNobody.
-inline constexpr uid_t kNobody = 65534;
-
-// When the tests run as root: why the user kNobody cannot run the program
-// here, or nothing when it can. That user runs a copy of the program in a
-// folder open to all, so wherever the tree is, it can unless the system's
-// temporary folder is closed to it.
+// When the tests run as root: why the user nobody cannot run the program
+// here (it runs a copy in a folder open to all), or nothing when it can.
 std::string whyNobodyCannotRun();
 #else
-// Makes `link` a junction (a folder's link of Windows) to the folder
-// `target`: empty when made, otherwise why not (Wine 8 makes none).
+// Makes `link` a junction to the folder `target`: empty when made,
+// otherwise why not (Wine 8 makes none).
 std::string makeJunction(const std::string& link, const std::string& target);
-
-// Whether the tests run under Wine rather than Windows itself.
 bool underWine();
 #endif
 
-// The verdicts of a language's line rules for `lines`, taken as one file of
-// kind `fileKind` from its first line on.
+// The verdicts of a language's line rules for `lines`, one file of kind
+// `fileKind` from its first line on.
 template <class Rules>
 std::vector<LineVerdict> verdictsOf(Rules rules, const std::vector<std::string>& lines,
                                     int fileKind = 0) {
@@ -238,45 +226,36 @@ std::vector<LineVerdict> verdictsOf(Rules rules, const std::vector<std::string>&
     return verdicts;
 }
 
-// The same, the classes only.
-template <class Rules>
-std::vector<LineClass> classesOf(Rules rules, const std::vector<std::string>& lines,
-                                 int fileKind = 0) {
-    std::vector<LineClass> classes;
-    for (const LineVerdict& verdict : verdictsOf(std::move(rules), lines, fileKind)) {
-        classes.push_back(verdict.lineClass);
-    }
-    return classes;
-}
-
-// Lines of one file and the classes their rules give them.
-struct LinesCase {
+struct LinesCase {   // lines of one file and the classes their rules give them
     const char* what;
     std::vector<std::string> lines;
     std::vector<LineClass> classes;
     int fileKind = 0;
 };
 
-// Checks each case, every case a file of its own under a copy of `rules`.
+// Checks each case, each a file of its own under a copy of `rules`.
 template <class Rules>
 void expectClasses(const Rules& rules, std::span<const LinesCase> cases) {
     for (const LinesCase& c : cases) {
-        EXPECT_EQ(classesOf(rules, c.lines, c.fileKind), c.classes) << c.what;
+        std::vector<LineClass> classes;
+        for (const LineVerdict& v : verdictsOf(rules, c.lines, c.fileKind)) {
+            classes.push_back(v.lineClass);
+        }
+        EXPECT_EQ(classes, c.classes) << c.what;
     }
 }
 
 // A record's counts in the order of its fields, a VB record's file kind
-// first, and its comment ratio last. Ratios are expected exactly: divided
-// first, then multiplied by 100 (2/3 gives 66.66666666666666, where 200/3
-// would give 66.66666666666667).
+// first, its comment ratio last. Ratios are expected exactly: divided first,
+// then multiplied by 100 (2/3 gives 66.66666666666666, 200/3 would give
+// 66.66666666666667).
 using Counts = std::vector<double>;
 Counts countsOf(const CountResult& r);
 Counts countsOf(const VBCountResult& r);
 Counts countsOf(const COBOLCountResult& r);
 
-// Counts the files given by their bytes one after another with one counter,
-// each under the name `name`; expects each to be counted without a dialog,
-// with the given counts (as countsOf lists them).
+// Counts each file, given by its bytes, under the name `name` with one
+// counter: each without a dialog and with the given counts.
 template <class Counter>
 void expectFileCounts(const char* name, const std::vector<std::pair<std::string, Counts>>& files) {
     TempDir dir;
