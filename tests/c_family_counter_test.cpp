@@ -49,7 +49,9 @@ TEST(CFamilyRules, SQL) {
 
 TEST(CFamilyCounter, CountsWholeFiles) {
     // Read, comment, blank, real, total, ratio.
+    // A count without steps has the status 0 and the ratio 0.
     testing::expectFileCounts<mVCCalc_c>("x.c", {
+        {"", {0, 0, 0, 0, 0, 0.0}},
         {"// c\n\nint a;\nint b;", {4, 1, 1, 2, 4, 50.0}},
         {"a\r\nb\r\n", {2, 0, 0, 2, 2, 0.0}},
         {"a\n\n", {2, 0, 1, 1, 2, 50.0}},

@@ -79,6 +79,7 @@ TEST(COBOLCounter, CountsWholeFiles) {
         {"      *\n       A\n       B\n", {3, 1, 0, 0, 2, 3, 0, 0, 0, 0, 33.33333333333333}},
         // Divisions do not carry from one file to the next.
         {A + "X.\n", {1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0.0}},
+        {"      D    DISPLAY X.\n      -    'LITERAL'.\n", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0.0}},
     });
 }
 

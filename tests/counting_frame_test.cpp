@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <new>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -171,17 +169,6 @@ TEST(TypeChecks, TheLastDotOfTheWholePathDecidesInAnyLetterCase) {
         EXPECT_EQ(scratch.iFileType, kind) << path;
     }
     EXPECT_TRUE(display.messages.empty());
-}
-
-TEST(Totals, ACountWithoutStepsHasStatusZeroAndRatioZero) {
-    testing::expectFileCounts<mVCCalc_c>("e.c", {{"", {0, 0, 0, 0, 0, 0.0}}});
-    testing::expectFileCounts<mSQLCalc_c>("e.sql", {{"", {0, 0, 0, 0, 0, 0.0}}});
-    testing::expectFileCounts<mHTMLCalc_c>("e.htm", {{"", {0, 0, 0, 0, 0, 0.0}}});
-    testing::expectFileCounts<mVBCalc_c>("e.bas", {{"", {kVBModule, 0, 0, 0, 0, 0, 0, 0.0}}});
-    testing::expectFileCounts<mVBCalc_c>(
-        "f.frm", {{"VERSION 5.00\nBegin VB.Form F\n\n' x\nEnd\n", {kVBForm, 5, 0, 0, 0, 0, 5, 0.0}}});
-    testing::expectFileCounts<mCOBOLCalc_c>(
-        "d.cob", {{"      D    DISPLAY X.\n      -    'LITERAL'.\n", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0.0}}});
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
 // The line reader: where lines end, the 256-byte window of each line, lines
-// and breaks that straddle the reader's chunks, and files far larger than
-// memory.
+// and breaks that straddle the reader's chunks. (Files far larger than memory:
+// BadTreeTest.FileOver4GiBAndLineOf1GiBInBoundedMemory.)
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "counters/counters.h"
 #include "platform/line_reader.h"
 #include "support/reference_lines.h"
 #include "support/test_support.h"
@@ -116,27 +114,6 @@ TEST(LineReader, AgreesWithThePlainRuleOnRandomFiles) {
         if (file % 2 == 1) bytes.resize(size);  // cut anywhere, even inside a break
         ASSERT_EQ(windowsOf(bytes), testing::referenceWindows(bytes)) << "file " << file;
     }
-}
-
-TEST(LineReader, CountsAFileOfMoreThan4GiBInLittleMemory) {
-    // tmpfs reads a hole without filling the page cache, which keeps this fast.
-    const testing::TempDir dir(testing::memoryTempFolder());
-    const std::string path = dir.at("huge.c");
-    // One line of NUL bytes, longer than 32 bits can count, then "x".
-    const std::uint64_t holeSize = (std::uint64_t{4} << 30) + 12345;
-    if (!testing::makeSparseFile(path, holeSize + 2, {{holeSize, "\nx"}})) {
-        GTEST_SKIP() << "the file system here does not keep sparse files";
-    }
-
-    const long before = testing::peakMemoryKiB();
-    ASSERT_GT(before, 0) << "the test's memory is not measured here";
-    testing::RecordingDisplay display;
-    mVCCalc_c counter(display);
-    CountResult result{};
-    ASSERT_EQ(counter.fiCalcFile(path, result), kCounted);
-
-    EXPECT_EQ(testing::countsOf(result), (testing::Counts{2, 0, 1, 1, 2, 50.0}));
-    EXPECT_LT(testing::peakMemoryKiB() - before, 16 * 1024);
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ TEST(VBCounter, CountsWholeFiles) {
         // "Attribute" counts only within the line's first 256 bytes.
         {std::string(247, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 2, 2, 0, 0.0}},
         {std::string(248, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 0, 0, 2, 0.0}},
+        {"VERSION 5.00\nBegin VB.Form F\n\n' x\nEnd\n", {kVBForm, 5, 0, 0, 0, 0, 5, 0.0}},
     });
     testing::expectFileCounts<mVBCalc_c>("d.dsr", {{form + "Option Explicit\n' c\n\n", {kVBForm, 8, 1, 1, 1, 3, 5, 66.66666666666666}}});
     testing::expectFileCounts<mVBCalc_c>("c.CLS", {{form, {kVBModule, 5, 0, 1, 4, 5, 0, 20.0}}});

@@ -2,14 +2,12 @@
 // session ends): the program must end, and the result file must hold whole
 // rows only.
 #include <QAbstractButton>
-#include <QLineEdit>
 #include <QTest>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -23,34 +21,6 @@ namespace {
 
 using testing::readFile;
 using testing::TempDir;
-
-// Ends the test program when `ended` is not called in time: a window that
-// waits for ever for its run would otherwise hang the suite.
-class Watchdog {
-public:
-    explicit Watchdog(std::chrono::seconds limit)
-        : thread_([this, limit] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!done_.wait_for(lock, limit, [this] { return ended_; })) {
-                  std::fputs("the window did not end while its count ran\n", stderr);
-                  std::abort();
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ended_ = true;
-        }
-        done_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool ended_ = false;
-    std::thread thread_;
-};
 
 TEST(WindowQuitTest, AWindowThatGoesWhileItsCountRunsEndsTheRunWithWholeRows) {
     TempDir dir;
@@ -66,12 +36,19 @@ TEST(WindowQuitTest, AWindowThatGoesWhileItsCountRunsEndsTheRunWithWholeRows) {
     window->findChild<QAbstractButton*>("rdoBtnLang2")->click();
     QTest::mouseClick(window->findChild<QAbstractButton*>("objBtnExc"), Qt::LeftButton);
     ASSERT_TRUE(window->runInProgress());
-    {
-        // The window goes before its thread carries out anything the run
-        // asks of it (the busy panel, the dialog of the broken link).
-        Watchdog watchdog(std::chrono::seconds(60));
-        delete window;
-    }
+    // The window goes before its thread carries out anything the run asks of
+    // it (the busy panel, the dialog of the broken link). A window that waited
+    // for ever for its run would hang the suite: the program is ended instead.
+    std::promise<void> gone;
+    std::thread watchdog([ended = gone.get_future()] {
+        if (ended.wait_for(std::chrono::seconds(60)) == std::future_status::timeout) {
+            std::fputs("the window did not end while its count ran\n", stderr);
+            std::abort();
+        }
+    });
+    delete window;
+    gone.set_value();
+    watchdog.join();
     EXPECT_EQ(stopRequested(), 0);
     const std::string written = readFile(out + "/LocResult.csv");
     ASSERT_TRUE(written.starts_with(testing::rows::kStandardHeader)) << written.substr(0, 200);
