@@ -63,36 +63,25 @@ TEST(LineReader, HandsOutOnlyTheFirst256BytesOfALine) {
     }
 }
 
+// Each kind of break around a boundary of the reader's chunks (a CR LF split
+// by it, a lone CR ending a chunk and the next beginning with another), ending
+// the file there or followed by an empty line, a short one, one whose window
+// straddles the next boundary or ends before it, and one over three chunks.
 TEST(LineReader, LinesAndBreaksAcrossChunks) {
-    const struct {
-        std::size_t firstLength, secondLength;
-        std::string lineBreak;
-    } cases[] = {
-        {kChunk - 101, 1000, "\n"},   // the second line's window straddles the chunks
-        {kChunk - 301, 1000, "\n"},   // its window ends before, the rest lies beyond
-        {kChunk - 1, 10, "\n"},       // LF is the last byte of a chunk
-        {kChunk, 10, "\n"},           // LF is the first byte of the next
-        {kChunk - 1, 10, "\r\n"},     // CR ends one chunk, its LF begins the next
-        {kChunk - 2, 10, "\r\n"},
-        {kChunk - 1, 10, "\r"},       // a lone CR ends a chunk
-        {kChunk - 1, 0, "\r"},        // ... and the next begins with another CR
-        {kChunk - 1, 0, "\r\n"},      // ... then its LF, then an empty line
-        {10, 2 * kChunk + 5, "\r\n"}, // a line over three chunks
-    };
-    for (const auto& c : cases) {
-        const std::string first = letters(c.firstLength, 'a');
-        const std::string second = letters(c.secondLength, 'q');
-        EXPECT_EQ(windowsOf(first + c.lineBreak + second + c.lineBreak + "end"),
-                  (Lines{windowOf(first), second.substr(0, kWindow), "end"}))
-            << c.firstLength << " " << c.secondLength << " " << c.lineBreak.size();
-    }
-}
-
-TEST(LineReader, ABreakEndingTheFileAtAChunkEndAddsNoLine) {
-    for (const std::string lineBreak : {"\r", "\r\n", "\n"}) {
-        for (const std::size_t length : {kChunk - 2, kChunk - 1, kChunk}) {
-            const std::string line = letters(length);
-            EXPECT_EQ(windowsOf(line + lineBreak), Lines{windowOf(line)}) << length << " " << lineBreak.size();
+    constexpr std::size_t kSecondLengths[] = {0, 10, 1000, 2 * kChunk + 5};
+    for (const std::string lineBreak : {"\n", "\r\n", "\r"}) {
+        for (const std::size_t length :
+             {kChunk - 301, kChunk - 101, kChunk - 2, kChunk - 1, kChunk}) {
+            SCOPED_TRACE(std::to_string(length) + " and a break of " +
+                         std::to_string(lineBreak.size()));
+            const std::string first = letters(length, 'a');
+            EXPECT_EQ(windowsOf(first + lineBreak), Lines{windowOf(first)});
+            for (const std::size_t secondLength : kSecondLengths) {
+                const std::string second = letters(secondLength, 'q');
+                EXPECT_EQ(windowsOf(first + lineBreak + second + lineBreak + "end"),
+                          (Lines{windowOf(first), windowOf(second), "end"}))
+                    << secondLength;
+            }
         }
     }
 }
