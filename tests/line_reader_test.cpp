@@ -1,10 +1,13 @@
 // The line reader: where lines end, the 256-byte window of each line, lines
-// and breaks that straddle the reader's chunks. (Files far larger than memory:
-// BadTreeTest.FileOver4GiBAndLineOf1GiBInBoundedMemory.)
+// and breaks that straddle the reader's chunks, the readers of threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <latch>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/line_reader.h"
@@ -102,6 +105,36 @@ TEST(LineReader, AgreesWithThePlainRuleOnRandomFiles) {
         }
         if (file % 2 == 1) bytes.resize(size);  // cut anywhere, even inside a break
         ASSERT_EQ(windowsOf(bytes), testing::referenceWindows(bytes)) << "file " << file;
+    }
+}
+
+// Threads alive at once read through readers of their own, round after round
+// of threads that end: their readers are freed at their ends (the MinGW
+// runtime once crashed there).
+TEST(LineReader, EachThreadReadsThroughItsOwnReader) {
+    const testing::TempDir dir;
+    const std::string path = dir.write("lines.txt", "one\r\ntwo\rthree\n");
+    for (int round = 0; round < 20; ++round) {
+        LineReader* readers[4] = {};
+        std::atomic<int> right{0};
+        std::latch allHaveOne(4);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 4; ++i) {
+            threads.emplace_back([&, i] {
+                LineReader* reader = LineReader::forThisThread();
+                readers[i] = reader;
+                allHaveOne.arrive_and_wait();
+                if (reader == nullptr || reader != LineReader::forThisThread()) return;
+                reader->open(FileLocation(path));
+                std::string lines;
+                for (std::string_view line; reader->next(line);) (lines += line) += '|';
+                reader->close();
+                if (lines == "one|two|three|") ++right;
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        EXPECT_EQ(right.load(), 4);
+        EXPECT_EQ(std::set<LineReader*>(std::begin(readers), std::end(readers)).size(), 4U);
     }
 }
 

@@ -64,8 +64,7 @@ TEST(ResultFormatTest, RatioHasOneDecimalRoundedAsPrintfDoes) {
 
 // The save folder, the system's separator and the name are joined as they
 // are; a result path given whole is split at its last separator and, where
-// there is none, after its root (lastSeparator and rootLength; the roots of
-// Windows paths in full are WindowsPaths.RootsOfDrivesSharesAndLongForms).
+// there is none, after its root.
 TEST(ResultPath, IsJoinedAsItIsAndSplitAtTheLastSeparator) {
     using Case = std::tuple<std::string, std::string, std::string>;   // folder, name, path
 #if defined(_WIN32)

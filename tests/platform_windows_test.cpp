@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -34,11 +36,7 @@ namespace stepcount {
 namespace {
 
 TEST(WindowsPaths, RootsOfDrivesSharesAndLongForms) {
-    struct Case {
-        std::string_view path;
-        std::size_t root;
-    };
-    const Case cases[] = {
+    const std::pair<std::string_view, std::size_t> cases[] = {
         {"C:\\src", 3}, {"c:/src", 3}, {"C:", 2}, {"C:src", 2}, {"\\src", 1}, {"/src", 1},
         {"src\\a", 0}, {"", 0}, {"1:\\src", 0},
         {"\\\\server\\share\\src", 15}, {"\\\\server\\share", 14}, {"//server/share/src", 15},
@@ -46,37 +44,28 @@ TEST(WindowsPaths, RootsOfDrivesSharesAndLongForms) {
         {"\\\\?\\UNC\\server\\share\\src", 21}, {"\\\\?\\unc\\server\\share", 20},
         {"\\\\?\\UNCX\\src", 9}, {"\\\\?\\Volume{1234}\\src", 17}, {"\\\\.\\pipe\\x", 9},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(windows::rootLengthOf(c.path), c.root) << c.path;
-        const std::wstring wide = windows::wide(c.path);
-        EXPECT_EQ(windows::rootLengthOf(std::wstring_view(wide)), c.root) << c.path;
+    for (const auto& [path, root] : cases) {
+        EXPECT_EQ(windows::rootLengthOf(path), root) << path;
+        const std::wstring wide = windows::wide(path);
+        EXPECT_EQ(windows::rootLengthOf(std::wstring_view(wide)), root) << path;
     }
 }
 
 TEST(WindowsPaths, LongPathFormsKeepOnlyTheRootsSeparator) {
-    struct Case {
-        std::wstring full;
-        std::wstring expected;
-    };
-    const Case cases[] = {
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"C:\\src", L"\\\\?\\C:\\src"}, {L"C:\\src\\", L"\\\\?\\C:\\src"},
         {L"C:\\", L"\\\\?\\C:\\"},
         {L"\\\\server\\share\\src\\", L"\\\\?\\UNC\\server\\share\\src"},
         {L"\\\\server\\share\\", L"\\\\?\\UNC\\server\\share\\"},
         {L"\\\\?\\C:\\src", L"\\\\?\\C:\\src"}, {L"\\\\.\\pipe\\x", L"\\\\.\\pipe\\x"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(windows::longPathForm(c.full), c.expected) << windows::utf8(c.full);
+    for (const auto& [full, expected] : cases) {
+        EXPECT_EQ(windows::longPathForm(full), expected) << windows::utf8(full);
     }
 }
 
 TEST(WindowsPaths, AnEntrysPathIsItsFoldersPathAndItsNameDotDotItsParent) {
-    struct Case {
-        std::wstring folder;
-        std::string name;
-        std::wstring expected;
-    };
-    const Case cases[] = {
+    const std::tuple<std::wstring, std::string, std::wstring> cases[] = {
         {L"\\\\?\\C:\\a", "b", L"\\\\?\\C:\\a\\b"}, {L"\\\\?\\C:\\", "b", L"\\\\?\\C:\\b"},
         {L"\\\\?\\C:\\a", ".", L"\\\\?\\C:\\a"}, {L"\\\\?\\C:\\a\\b", "..", L"\\\\?\\C:\\a"},
         {L"\\\\?\\C:\\a", "..", L"\\\\?\\C:\\"}, {L"\\\\?\\C:\\", "..", L"\\\\?\\C:\\"},
@@ -86,8 +75,8 @@ TEST(WindowsPaths, AnEntrysPathIsItsFoldersPathAndItsNameDotDotItsParent) {
         // Korean and an emoji (a surrogate pair in UTF-16).
         {L"\\\\?\\C:\\a", "\xED\x95\x9C\xF0\x9F\x98\x80", L"\\\\?\\C:\\a\\\xD55C\xD83D\xDE00"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(windows::childSystemPath(c.folder, c.name), c.expected) << c.name;
+    for (const auto& [folder, name, expected] : cases) {
+        EXPECT_EQ(windows::childSystemPath(folder, name), expected) << name;
     }
 }
 
@@ -170,7 +159,6 @@ constexpr const char* kEmoji = "\xF0\x9F\x98\x80";                        // ðŸ˜
 
 // A folder whose name no code page holds, and a file in it: listed, typed and
 // opened by their names; ".." leads back to the folder the walk came from.
-// (Files of such names in a whole run: BadTreeTest.OddNamesAreQuoted...)
 TEST_F(WindowsTree, NamesNoCodePageHoldsAreListedTypedAndOpened) {
     const std::string folder = std::string(kKorean) + kEmoji;
     const std::string file = std::string(kKorean) + ".c";
@@ -222,8 +210,7 @@ TEST_F(WindowsTree, FoldersAndFilesPastTheOldPathLimitOpenByPathAndRelatively) {
         ASSERT_EQ(entries.size(), 1U);
         EXPECT_EQ(entries[0].name, "deep.c");
     }
-    // The file by its path and in its folder (that folder opened one level at
-    // a time is BadTreeTest.FarDeeperThanThePathLimit).
+    // The file by its path and in its folder.
     const UniqueFd fd = openFolder(deepFolder);
     FileFacts facts;
     const FileLocation deepFile(deepFolder + "\\deep.c", fd.get(), "deep.c");
@@ -233,10 +220,7 @@ TEST_F(WindowsTree, FoldersAndFilesPastTheOldPathLimitOpenByPathAndRelatively) {
 }
 
 // A Windows error's text as the messages quote it: the system's sentence
-// without its full stop and line break. (The POSIX errno texts and the
-// messages of a missing folder, a file that is no folder and a folder opened
-// as a file are in DiffCommandTest.WrongArgumentsWriteNothing and
-// BadTreeTest.EntriesThatVanishOrChangeWhileTheFolderIsWalked.)
+// without its full stop and line break.
 TEST(SystemErrorText, AWindowsErrorIsTheSystemsSentenceWithoutItsEnd) {
     const std::string sharing = systemErrorText(windows::errorNumber(ERROR_SHARING_VIOLATION));
     ASSERT_FALSE(sharing.empty());
@@ -245,9 +229,8 @@ TEST(SystemErrorText, AWindowsErrorIsTheSystemsSentenceWithoutItsEnd) {
     EXPECT_EQ(sharing.find("Windows error"), std::string::npos) << sharing;
 }
 
-// A write that fails part way is cut back to its last whole row
-// (BadTreeTest.ResultFileSystemFillsUpPartWay on POSIX); appending and the
-// size when opened are CountRunTest.Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew.
+// A write that fails part way is cut back to its last whole row (on POSIX:
+// BadTreeTest.ResultFileSystemFillsUpPartWay).
 TEST_F(WindowsTree, TheResultFileIsCutBackToTheGivenSize) {
     AppendFile file;
     ASSERT_TRUE(file.open(rootPath_ + "/r.csv"));   // either separator

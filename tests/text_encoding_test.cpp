@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <iconv.h>
@@ -40,10 +41,7 @@ std::string hex(const char* text) { return hex(std::string_view(text)); }
 
 // Known vectors both ways, and bytes that are not UTF-8 one way.
 TEST(Utf16, ConvertsKnownVectorsAndTurnsEachByteThatIsNotUtf8IntoAReplacement) {
-    struct Case {
-        std::u16string_view utf16;
-        std::string_view utf8;
-    };
+    using Case = std::pair<std::u16string_view, std::string_view>;
     const Case cases[] = {
         {u"", ""},
         {u"readme.txt", "readme.txt"},
@@ -56,9 +54,9 @@ TEST(Utf16, ConvertsKnownVectorsAndTurnsEachByteThatIsNotUtf8IntoAReplacement) {
         {u"\xDE00\xD83D", "\xED\xB8\x80\xED\xA0\xBD"},                 // low before high: no pair
         {u"x\xDBFF", "x\xED\xAF\xBF"},                                 // high at the end
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(utf16ToUtf8(c.utf16), c.utf8) << hex(c.utf16);
-        EXPECT_EQ(hex(utf8ToUtf16(c.utf8)), hex(c.utf16));
+    for (const auto& [utf16, utf8] : cases) {
+        EXPECT_EQ(utf16ToUtf8(utf16), utf8) << hex(utf16);
+        EXPECT_EQ(hex(utf8ToUtf16(utf8)), hex(utf16));
     }
     const Case notUtf8[] = {
         {u"\uFFFD\uFFFD\uFFFD{.c", "\x93\xFA\x96\x7B.c"},           // 日本 in Shift_JIS
@@ -73,7 +71,7 @@ TEST(Utf16, ConvertsKnownVectorsAndTurnsEachByteThatIsNotUtf8IntoAReplacement) {
         // Two surrogates' forms in a row make the pair they are.
         {u"\U0001F600", "\xED\xA0\xBD\xED\xB8\x80"},
     };
-    for (const Case& c : notUtf8) EXPECT_EQ(hex(utf8ToUtf16(c.utf8)), hex(c.utf16)) << c.utf8;
+    for (const auto& [utf16, utf8] : notUtf8) EXPECT_EQ(hex(utf8ToUtf16(utf8)), hex(utf16)) << utf8;
 }
 
 TEST(Utf16, GivesBackAnyUtf16SequenceAfterTheTripThroughUtf8) {
@@ -97,11 +95,7 @@ TEST(Utf16, GivesBackAnyUtf16SequenceAfterTheTripThroughUtf8) {
 // glibc's bytes, written out, for names whose characters Windows' code page
 // 932 converts otherwise or not at all; these hold on every system.
 TEST(Cp932Names, GetGlibcsBytesOnEverySystem) {
-    struct Case {
-        const char* name;
-        std::string_view expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::string_view> cases[] = {
         {"ファイル／ディレクトリ", "\x83\x74\x83\x40\x83\x43\x83\x8B\x81\x5E\x83\x66\x83\x42\x83\x8C"
                                  "\x83\x4E\x83\x67\x83\x8A"},
         // 〜 − ¥ ‖ — ¢ £ ¬: the characters where Windows' table differs.
@@ -125,17 +119,11 @@ TEST(Cp932Names, GetGlibcsBytesOnEverySystem) {
         {"\U0001F468\u200D\U0001F469\u200D\U0001F467 family", "????? family"},
     };
     const TextEncoder cp932(ResultEncoding::CP932);
-    for (const Case& c : cases) {
-        EXPECT_EQ(hex(cp932.encode(c.name)), hex(c.expected)) << c.name;
-    }
+    for (const auto& [name, bytes] : cases) EXPECT_EQ(hex(cp932.encode(name)), hex(bytes)) << name;
 }
 
 TEST(Cp932Names, ConvertEachValidComponentAndKeepInvalidOnesRaw) {
-    struct Case {
-        std::string_view path;
-        std::string_view cp932;  // appendPath in CP932 output
-    };
-    const Case cases[] = {
+    const std::pair<std::string_view, std::string_view> cases[] = {   // path, CP932 form
         // 日本/x😀y/<日本 in Shift_JIS>/ascii
         {"\xE6\x97\xA5\xE6\x9C\xAC/x\xF0\x9F\x98\x80y/\x93\xFA\x96\x7B/ascii",
          "\x93\xFA\x96\x7B/x?y/\x93\xFA\x96\x7B/ascii"},
@@ -152,13 +140,11 @@ TEST(Cp932Names, ConvertEachValidComponentAndKeepInvalidOnesRaw) {
         {"plain/ascii.c", "plain/ascii.c"},
         {"", ""},
     };
-    // (A UTF-8 result file takes the bytes as they are: CountRunTest's
-    // Utf8ResultFileStartsWithByteOrderMarkOnlyWhenNew.)
     const TextEncoder cp932(ResultEncoding::CP932);
-    for (const Case& c : cases) {
+    for (const auto& [path, converted] : cases) {
         std::string out = "row:";
-        cp932.appendPath(out, c.path);
-        EXPECT_EQ(hex(out), hex("row:" + std::string(c.cp932))) << hex(c.path);
+        cp932.appendPath(out, path);
+        EXPECT_EQ(hex(out), hex("row:" + std::string(converted))) << hex(path);
     }
     // encode() takes its text as one component: one invalid byte keeps it all.
     EXPECT_EQ(hex(cp932.encode("\x93/\xE6\x97\xA5")), hex("\x93/\xE6\x97\xA5"));
