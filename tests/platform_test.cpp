@@ -1,4 +1,6 @@
-// Name ordering, dates and the progress line's fitting of long folder paths.
+// What the rows and the progress line show: name ordering, dates, the ratio's
+// format, the result file's path, and the progress line's fitting of long
+// folder paths.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -6,11 +8,16 @@
 #include <cstdio>
 
 #include <algorithm>
+#include <string>
+#include <tuple>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/progress_line.h"
 #include "platform/ascii.h"
 #include "platform/file_time.h"
+#include "report/result_format.h"
+#include "runs/count_runs.h"
 
 namespace stepcount {
 namespace {
@@ -37,10 +44,60 @@ TEST(FileDate, IsLocalTimeWithSecondsRoundedDownToEven) {
     ::tzset();
     EXPECT_EQ(formatFileDate(1354579557), "2012/12/04 09:05:56");  // 09:05:57 JST
     EXPECT_EQ(formatFileDate(1354579556), "2012/12/04 09:05:56");
-    EXPECT_EQ(formatFileDate(0), "1970/01/01 09:00:00");
     if (saved) ::setenv("TZ", previous.c_str(), 1); else ::unsetenv("TZ");
     ::tzset();
 #endif
+}
+
+TEST(ResultFormatTest, RatioHasOneDecimalRoundedAsPrintfDoes) {
+    const std::vector<std::pair<double, std::string>> cases = {
+        {0.0, "0.0"}, {100.0, "100.0"}, {50.0, "50.0"}, {100.0 / 3.0, "33.3"},
+        {200.0 / 3.0, "66.7"}, {12.25, "12.2"}, {0.05, "0.1"}, {99.96, "100.0"}, {5.0, "5.0"},
+    };
+    for (const auto& [ratio, text] : cases) {
+        std::string row;
+        appendFileRow(row, ResultLayout::Standard, "/f", "a.c", 1, "D",
+                      CountResult{1, 0, 0, 1, 1, ratio});
+        EXPECT_EQ(row, "/f,a.c,File,1,D,1,0,0,1,1," + text + "\r\n") << ratio;
+    }
+}
+
+// The save folder, the system's separator and the name are joined as they
+// are; a result path given whole is split at its last separator and, where
+// there is none, after its root.
+TEST(ResultPath, IsJoinedAsItIsAndSplitAtTheLastSeparator) {
+    using Case = std::tuple<std::string, std::string, std::string>;   // folder, name, path
+#if defined(_WIN32)
+    const Case joins[] = {
+        {"C:\\", "out.csv", "C:\\\\out.csv"}, {"out\\", "r.csv", "out\\\\r.csv"},
+        {"out/", "r.csv", "out/\\r.csv"}, {".", "LocResult.csv", ".\\LocResult.csv"},
+        {" ", " ", " \\ "}};
+    const Case splits[] = {
+        {".", "r.csv", "r.csv"}, {"out", "r.csv", "out\\r.csv"}, {"out", "r.csv", "out/r.csv"},
+        {"C:\\out", "r.csv", "C:\\out\\r.csv"}, {"C:/out", "r.csv", "C:/out/r.csv"},
+        {"C:", "r.csv", "C:\\r.csv"}, {"C:.", "r.csv", "C:r.csv"}, {"\\.", "r.csv", "\\r.csv"},
+        {"\\\\server\\share", "r.csv", "\\\\server\\share\\r.csv"}, {"out", "", "out\\"}};
+#else
+    const Case joins[] = {
+        {"/dev", "full", "/dev/full"}, {"/", "out.csv", "//out.csv"},
+        {"out/", "r.csv", "out//r.csv"}, {".", "LocResult.csv", "./LocResult.csv"}, {" ", " ", " / "}};
+    const Case splits[] = {
+        {".", "r.csv", "r.csv"}, {"out", "r.csv", "out/r.csv"}, {"/", "r.csv", "/r.csv"},
+        {"/a/b", "r.csv", "/a/b/r.csv"}, {".", "a\\b.csv", "a\\b.csv"}, {"out", "", "out/"},
+        {".", "C:r.csv", "C:r.csv"}};
+#endif
+    for (const auto& [folder, name, path] : joins) {
+        CountSettings settings;
+        settings.SaveFolder = folder;
+        settings.ResultFileName = name;
+        EXPECT_EQ(resultPath(settings), path);
+    }
+    for (const auto& [folder, name, path] : splits) {
+        std::string splitFolder, splitName;
+        cli::splitResultPath(path, splitFolder, splitName);
+        EXPECT_EQ(splitFolder, folder) << path;
+        EXPECT_EQ(splitName, name) << path;
+    }
 }
 
 TEST(ProgressLine, KeepsTheTailOfALongFolderPath) {

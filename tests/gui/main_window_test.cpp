@@ -1,10 +1,10 @@
-// The main window under test: its controls as it starts, choosing folders,
-// the count command's messages, and whole counts started from its button.
-#include <sys/stat.h>
+// The main window and the comparison window it opens, under test: their
+// controls as they start, choosing folders, the commands' messages, whole
+// counts and comparisons started from their buttons (which write what the
+// command line writes), and a window that goes while its count runs.
 #include <unistd.h>
 
 #include <QAbstractButton>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -12,12 +12,20 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "gui/diff_window.h"
 #include "gui/main_window.h"
+#include "platform/stop_request.h"
 #include "platform/texts.h"
+#include "support/result_rows.h"
 #include "support/test_support.h"
 
 namespace stepcount::gui {
@@ -44,11 +52,12 @@ public:
     std::function<void()> onMessageBox;
 };
 
-class MainWindowTest : public ::testing::Test {
+template <class Window>
+class WindowTest : public ::testing::Test {
 protected:
     template <class Control>
     Control* control(const char* name) {
-        auto* found = window.findChild<Control*>(QString::fromLatin1(name));
+        auto* found = window.template findChild<Control*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
@@ -56,34 +65,36 @@ protected:
     DirectoryListBox* list(const char* name) { return control<DirectoryListBox>(name); }
     std::string panel(const char* name) { return control<CaptionPanel>(name)->caption(); }
 
-    // Presses the count button and waits until the command has ended.
-    void count() {
-        QSignalSpy finished(&window, &TobjFRMMain::runFinished);
+    // Presses the window's button and waits until its command has ended.
+    void run() {
+        QSignalSpy finished(&window, &Window::runFinished);
         QTest::mouseClick(control<QPushButton>("objBtnExc"), Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 20000));
         QCoreApplication::processEvents();
         EXPECT_EQ(finished.count(), 1);
     }
 
-    // Chooses both folders and the result file name.
-    void chooseFolders(const std::string& countFolder, const std::string& saveFolder,
-                       const char* fileName = "LocResult.csv") {
-        list("objDirLB")->setDirectory(countFolder);
-        list("objDirLBSV")->setDirectory(saveFolder);
-        control<QLineEdit>("edtSVFLNM")->setText(QString::fromUtf8(fileName));
-    }
-
     void savePicture(const char* fileName) {
-        const QImage picture = window.grab().toImage();
-        EXPECT_EQ(picture.size(), window.size());
-        EXPECT_TRUE(picture.save(QString::fromUtf8(STEPCOUNT_PICTURE_DIR "/") +
-                                 QString::fromUtf8(fileName)));
+        EXPECT_TRUE(window.grab().toImage().save(QString::fromUtf8(STEPCOUNT_PICTURE_DIR "/") +
+                                                 QString::fromUtf8(fileName)));
     }
 
     RecordingDialogs dialogs;
-    TobjFRMMain window{&dialogs};
+    Window window{&dialogs};
     TempDir dir;
 };
+using MainWindowTest = WindowTest<TobjFRMMain>;
+using DiffWindowTest = WindowTest<DiffWindow>;
+
+// The bytes `stepcount` writes for the same tree and choices.
+std::string commandLineResult(const QStringList& arguments, const std::string& resultFile) {
+    QProcess process;
+    process.start(QString::fromUtf8(STEPCOUNT_BINARY),
+                  QStringList{"-q", "-o", QString::fromStdString(resultFile)} + arguments);
+    EXPECT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return readFile(resultFile);
+}
 
 TEST_F(MainWindowTest, StartsWithItsNamedControlsAndNothingChosen) {
     window.show();
@@ -94,55 +105,32 @@ TEST_F(MainWindowTest, StartsWithItsNamedControlsAndNothingChosen) {
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
 
-    // Each control by its name: its kind and its text.
-    const struct {
-        const char* name;
-        const char* kind;
-        const char* text;
-    } controls[] = {
-        {"Label2", "QLabel", "言語"},
-        {"rdoBtnLang1", "QRadioButton", "VB,VBA"},
-        {"rdoBtnLang2", "QRadioButton", "C,C++,Pro*C,JAVA"},
-        {"rdoBtnLang3", "QRadioButton", "SQL"},
-        {"rdoBtnLang4", "QRadioButton", "HTML,ASP,JSP"},
-        {"rdoBtnLang5", "QRadioButton", "COBOL"},
-        {"rdoBtnMultiLang", "QRadioButton", "複数言語"},
-        {"chkbLang1", "QCheckBox", "VB,VBA"},
-        {"chkbLang2", "QCheckBox", "C,C++,Pro*C,JAVA"},
-        {"chkbLang3", "QCheckBox", "SQL"},
-        {"chkbLang4", "QCheckBox", "HTML,ASP,JSP"},
-        {"Label1", "QLabel", "カウント対象フォルダ"},
-        {"objPNL", "stepcount::gui::CaptionPanel", ""},
-        {"objDrvCB", "stepcount::gui::DriveComboBox", nullptr},
-        {"objDirLB", "stepcount::gui::DirectoryListBox", nullptr},
-        {"Label4", "QLabel", "計数結果保存ファイル名"},
-        {"edtSVFLNM", "QLineEdit", "LocResult.csv"},
-        {"Label3", "QLabel", "計数結果保存先フォルダ"},
-        {"objPNLSV", "stepcount::gui::CaptionPanel", ""},
-        {"objDrvCBSV", "stepcount::gui::DriveComboBox", nullptr},
-        {"objDirLBSV", "stepcount::gui::DirectoryListBox", nullptr},
-        {"pnlExcSts", "QLabel", "処理中"},
-        {"objBtnExc", "QPushButton", "計数実行"},
+    // Each control by its name with its text (the panels show no folder yet);
+    // no language is chosen. (Their kinds: the other tests find each by it.)
+    const std::pair<const char*, const char*> controls[] = {
+        {"Label2", "言語"}, {"rdoBtnLang1", "VB,VBA"}, {"rdoBtnLang2", "C,C++,Pro*C,JAVA"},
+        {"rdoBtnLang3", "SQL"}, {"rdoBtnLang4", "HTML,ASP,JSP"}, {"rdoBtnLang5", "COBOL"},
+        {"rdoBtnMultiLang", "複数言語"}, {"chkbLang1", "VB,VBA"}, {"chkbLang2", "C,C++,Pro*C,JAVA"},
+        {"chkbLang3", "SQL"}, {"chkbLang4", "HTML,ASP,JSP"}, {"Label1", "カウント対象フォルダ"},
+        {"objPNL", ""}, {"Label4", "計数結果保存ファイル名"}, {"edtSVFLNM", "LocResult.csv"},
+        {"Label3", "計数結果保存先フォルダ"}, {"objPNLSV", ""}, {"pnlExcSts", "処理中"},
+        {"objBtnExc", "計数実行"},
     };
-    for (const auto& expected : controls) {
-        const QWidget* widget = control<QWidget>(expected.name);
+    for (const auto& [name, expected] : controls) {
+        const QWidget* widget = control<QWidget>(name);
         if (widget == nullptr) continue;
-        EXPECT_TRUE(widget->inherits(expected.kind)) << expected.name;
-        if (expected.text == nullptr) continue;
         QString text;
         if (auto* label = qobject_cast<const QLabel*>(widget)) text = label->text();
         if (auto* edit = qobject_cast<const QLineEdit*>(widget)) text = edit->text();
-        if (auto* pressable = qobject_cast<const QAbstractButton*>(widget)) text = pressable->text();
-        EXPECT_EQ(text.toStdString(), expected.text) << expected.name;
+        if (auto* panelShown = qobject_cast<const CaptionPanel*>(widget)) {
+            EXPECT_EQ(panelShown->caption(), expected) << name;
+        }
+        if (auto* pressable = qobject_cast<const QAbstractButton*>(widget)) {
+            text = pressable->text();
+            EXPECT_FALSE(pressable->isChecked()) << name;
+        }
+        EXPECT_EQ(text.toStdString(), expected) << name;
     }
-
-    for (const char* name : {"rdoBtnLang1", "rdoBtnLang2", "rdoBtnLang3", "rdoBtnLang4",
-                             "rdoBtnLang5", "rdoBtnMultiLang", "chkbLang1", "chkbLang2",
-                             "chkbLang3", "chkbLang4"}) {
-        EXPECT_FALSE(button(name)->isChecked()) << name;
-    }
-    EXPECT_EQ(panel("objPNL"), "");
-    EXPECT_EQ(panel("objPNLSV"), "");
     EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
     EXPECT_TRUE(control<QWidget>("objBtnExc")->isEnabled());
     // The lists already show the current folder, but nothing is chosen yet.
@@ -150,11 +138,10 @@ TEST_F(MainWindowTest, StartsWithItsNamedControlsAndNothingChosen) {
 
     // The keyboard's tab order: each control's successor among the window's
     // focusable controls.
-    const std::vector<const char*> tabOrder = {
-        "objDirLB",  "objDrvCB",    "objBtnExc",       "rdoBtnLang1", "rdoBtnLang2",
-        "objDrvCBSV", "objDirLBSV", "edtSVFLNM",       "rdoBtnLang3", "rdoBtnLang4",
-        "rdoBtnMultiLang", "chkbLang1", "chkbLang2",   "chkbLang3",   "chkbLang4",
-        "rdoBtnLang5"};
+    const std::vector<std::string> tabOrder = {
+        "objDirLB", "objDrvCB", "objBtnExc", "rdoBtnLang1", "rdoBtnLang2", "objDrvCBSV",
+        "objDirLBSV", "edtSVFLNM", "rdoBtnLang3", "rdoBtnLang4", "rdoBtnMultiLang", "chkbLang1",
+        "chkbLang2", "chkbLang3", "chkbLang4", "rdoBtnLang5"};
     std::vector<std::string> chain;
     QWidget* widget = control<QWidget>("objDirLB");
     for (std::size_t i = 0; i < tabOrder.size(); ++i) {
@@ -162,7 +149,7 @@ TEST_F(MainWindowTest, StartsWithItsNamedControlsAndNothingChosen) {
         do widget = widget->nextInFocusChain();
         while (!(widget->focusPolicy() & Qt::TabFocus));
     }
-    EXPECT_EQ(chain, std::vector<std::string>(tabOrder.begin(), tabOrder.end()));
+    EXPECT_EQ(chain, tabOrder);
 
     savePicture("window-startup.png");
 }
@@ -174,10 +161,8 @@ TEST_F(MainWindowTest, LanguageChoicesAreOneGroupAndTheBoxesIndependent) {
     button("chkbLang4")->click();
     EXPECT_FALSE(button("rdoBtnLang3")->isChecked());
     const CountSettings settings = window.currentSettings();
-    EXPECT_TRUE(settings.MultiSelected);
-    EXPECT_FALSE(settings.SQLSelected);
-    EXPECT_TRUE(settings.MultiVB && settings.MultiHTML);
-    EXPECT_FALSE(settings.MultiVC || settings.MultiSQL);
+    EXPECT_TRUE(settings.MultiSelected && settings.MultiVB && settings.MultiHTML);
+    EXPECT_FALSE(settings.SQLSelected || settings.MultiVC || settings.MultiSQL);
     button("rdoBtnLang5")->click();
     EXPECT_FALSE(window.currentSettings().MultiSelected);
     EXPECT_TRUE(window.currentSettings().COBOLSelected);
@@ -210,9 +195,7 @@ TEST_F(MainWindowTest, AFolderChosenInOneListFillsOnlyItsOwnPanel) {
     for (const auto& part : std::filesystem::path(src).relative_path()) {
         expected.push_back(part.native());
     }
-    expected.push_back("Beta");
-    expected.push_back("lib");
-    expected.push_back("zlink");
+    expected.insert(expected.end(), {"Beta", "lib", "zlink"});
     EXPECT_EQ(entries, expected);
     EXPECT_EQ(countList->itemIndex(), static_cast<int>(expected.size()) - 4);
 
@@ -279,7 +262,7 @@ TEST_F(MainWindowTest, TheChecksOfTheCountCommandSpeakInTheirOrder) {
     std::vector<std::string> expected;
     auto expectMessage = [&](std::string_view message) {
         expected.push_back("failure: " + std::string(message));
-        count();
+        run();
         EXPECT_EQ(dialogs.events, expected);
     };
     control<QLineEdit>("edtSVFLNM")->clear();
@@ -300,68 +283,27 @@ TEST_F(MainWindowTest, TheChecksOfTheCountCommandSpeakInTheirOrder) {
     EXPECT_EQ(window.lastOutcome(), RunOutcome::SettingsRefused);
 }
 
-// The bytes `stepcount` writes for the same tree and choices.
-std::string commandLineResult(const QStringList& arguments, const std::string& resultFile) {
-    QProcess process;
-    process.start(QString::fromUtf8(STEPCOUNT_BINARY),
-                  QStringList{"-q", "-o", QString::fromStdString(resultFile)} + arguments);
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return readFile(resultFile);
-}
-
+// A broken link among the files: its counter's dialog holds the run, and
+// while it is open no second run starts and the window does not close.
 TEST_F(MainWindowTest, ACountFromTheButtonWritesWhatTheCommandLineWrites) {
     const std::string src = dir.mkdir("src");
     dir.write("src/main.c", "/* c */\n\nint main(void) { return 0; }\n");
+    ASSERT_EQ(::symlink("nowhere.c", dir.at("src/broken.c").c_str()), 0);
     dir.write("src/Module1.bas", "' vb\r\nDim x As Integer\r\n");
     dir.write("src/sub/q.sql", "-- q\nselect 1;\n");
     dir.write("src/sub/page.html", "<html>\n<!-- c -->\n</html>\n");
     dir.write("src/sub/HELLO.cob", "000100 IDENTIFICATION DIVISION.\n000200*comment\n");
     dir.write("src/readme.txt", "text\n");
     const std::string out = dir.mkdir("out");
-    chooseFolders(src, out, "gui.csv");
+    list("objDirLB")->setDirectory(src);
+    list("objDirLBSV")->setDirectory(out);
+    control<QLineEdit>("edtSVFLNM")->setText("gui.csv");
+    window.show();
 
     button("rdoBtnMultiLang")->click();
     for (const char* box : {"chkbLang1", "chkbLang2", "chkbLang3", "chkbLang4"}) {
         button(box)->click();
     }
-    // When the completion message shows, the busy panel is gone and the
-    // progress shows the final figures.
-    std::vector<std::string> atMessage;
-    dialogs.onMessageBox = [&] {
-        atMessage.push_back(control<QLabel>("lblProgress")->text().toStdString());
-        EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
-    };
-    count();
-    EXPECT_EQ(window.lastOutcome(), RunOutcome::Completed);
-    const std::string multi = readFile(out + "/gui.csv");
-    EXPECT_EQ(multi, commandLineResult({"-m", "vb,c,sql,html", QString::fromStdString(src)},
-                                       out + "/cli.csv"));
-
-    // A second count appends, as the command line does.
-    button("rdoBtnLang5")->click();
-    count();
-    EXPECT_EQ(readFile(out + "/gui.csv"),
-              multi + commandLineResult({"-l", "cobol", QString::fromStdString(src)},
-                                        out + "/cli-cobol.csv"));
-
-    EXPECT_EQ(dialogs.events,
-              (std::vector<std::string>{"info: 計数完了しました。", "info: 計数完了しました。"}));
-    EXPECT_EQ(dialogs.captions, std::vector<std::string>(2, kCaption));
-    EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
-    EXPECT_EQ(atMessage, (std::vector<std::string>{"ファイル: 6\nフォルダ: 1",
-                                                   "ファイル: 6\nフォルダ: 1"}));
-}
-
-TEST_F(MainWindowTest, ACounterDialogHoldsTheRunAndNoSecondRunStarts) {
-    const std::string src = dir.mkdir("src");
-    ASSERT_EQ(::symlink("nowhere.c", dir.at("src/broken.c").c_str()), 0);
-    dir.write("src/ok.c", "x\n");
-    const std::string out = dir.mkdir("out");
-    chooseFolders(src, out);
-    button("rdoBtnLang2")->click();
-    window.show();
-
     int dialogsSeen = 0;
     dialogs.onDialog = [&] {
         ++dialogsSeen;
@@ -372,17 +314,147 @@ TEST_F(MainWindowTest, ACounterDialogHoldsTheRunAndNoSecondRunStarts) {
         QTest::mouseClick(countButton, Qt::LeftButton);
         EXPECT_FALSE(window.close());
     };
-    count();
+    // When the completion message shows, the busy panel is gone and the
+    // progress shows the final figures.
+    std::vector<std::string> atMessage;
+    dialogs.onMessageBox = [&] {
+        atMessage.push_back(control<QLabel>("lblProgress")->text().toStdString());
+        EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
+    };
+    run();
+    EXPECT_EQ(window.lastOutcome(), RunOutcome::Completed);
     EXPECT_EQ(dialogsSeen, 1);
+    // One run, one header; the broken link has its row without counts.
+    const std::string multi = readFile(out + "/gui.csv");
+    EXPECT_EQ(multi, commandLineResult({"-m", "vb,c,sql,html", QString::fromStdString(src)},
+                                       out + "/cli.csv"));
+
+    // A second count appends, as the command line does.
+    button("rdoBtnLang5")->click();
+    run();
+    EXPECT_EQ(readFile(out + "/gui.csv"),
+              multi + commandLineResult({"-l", "cobol", QString::fromStdString(src)},
+                                        out + "/cli-cobol.csv"));
+
+    EXPECT_EQ(dialogs.events,
+              (std::vector<std::string>{"dialog: Cannot open file \"" + src +
+                                            "/broken.c\": No such file or directory \n関数名称：" +
+                                            "mVCCalc_c::fiExcCalc　行番号:159",
+                                        testing::rows::kFinished, testing::rows::kFinished}));
+    EXPECT_EQ(dialogs.captions, std::vector<std::string>(2, kCaption));
     EXPECT_FALSE(control<QWidget>("pnlExcSts")->isVisible());
     EXPECT_TRUE(control<QWidget>("objBtnExc")->isEnabled());
+    EXPECT_EQ(atMessage, (std::vector<std::string>{"ファイル: 7\nフォルダ: 1",
+                                                   "ファイル: 7\nフォルダ: 1"}));
+}
 
-    // One run, one header; the failed file has its row without counts.
-    const std::string result = readFile(out + "/LocResult.csv");
-    EXPECT_EQ(result, commandLineResult({"-l", "c", QString::fromStdString(src)}, out + "/cli.csv"));
-    ASSERT_EQ(dialogs.events.size(), 2u);
-    EXPECT_TRUE(dialogs.events[0].starts_with("dialog: ")) << dialogs.events[0];
-    EXPECT_EQ(dialogs.events[1], "info: 計数完了しました。");
+TEST(DiffWindowOpening, TheMainWindowsButtonOpensItWithItsDefaults) {
+    testing::RecordingFrontEnd dialogs;
+    TobjFRMMain main{&dialogs};
+    auto* button = main.findChild<QAbstractButton*>("btnDiff");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text().toStdString(), "差分計数");
+    button->click();
+    DiffWindow* diff = main.diffWindow();
+    ASSERT_NE(diff, nullptr);
+    EXPECT_TRUE(diff->isVisible());
+    EXPECT_EQ(diff->windowTitle().toStdString(), "ステップ数カウントツール Ver.1.02 差分計数");
+    EXPECT_EQ(diff->findChild<QLineEdit*>("edtSVFLNM")->text().toStdString(), "DiffResult.csv");
+    for (const auto& [name, text] : {std::pair{"lblHeadingOld", "変更前フォルダ"},
+                                     std::pair{"lblHeadingNew", "変更後フォルダ"}}) {
+        const QLabel* heading = diff->findChild<QLabel*>(name);
+        ASSERT_NE(heading, nullptr) << name;
+        EXPECT_EQ(heading->text().toStdString(), text);
+    }
+    for (QAbstractButton* choice : diff->findChildren<QAbstractButton*>()) {
+        EXPECT_FALSE(choice->isChecked()) << choice->objectName().toStdString();
+    }
+}
+
+TEST_F(DiffWindowTest, ItsChecksSpeakAsACountsAndWriteNothing) {
+    const std::string out = dir.mkdir("out");
+    const std::vector<std::string> expected = {
+        "failure: カウント対象フォルダが未定義です。",
+        "failure: 計数結果保存先フォルダが未定義です。",
+        "failure: 言語が選択されていません。",
+    };
+    run();
+    list("objDirLBOld")->setDirectory(dir.mkdir("a"));
+    list("objDirLBNew")->setDirectory(dir.mkdir("b"));
+    run();
+    list("objDirLBSV")->setDirectory(out);
+    run();
+    EXPECT_EQ(dialogs.events, expected);
+    EXPECT_EQ(window.lastOutcome(), RunOutcome::SettingsRefused);
+    EXPECT_FALSE(std::filesystem::exists(out + "/DiffResult.csv"));
+}
+
+// Two versions of calc.c, a file deleted and a file added.
+TEST_F(DiffWindowTest, AComparisonWritesWhatTheCommandLineWrites) {
+    dir.write("OLD/src/calc.c",
+              "/* calc.c */\nint add(int a, int b) {\n    return a + b;   /* sum */\n}\n"
+              "int main(void) {\n    puts(\"start\");\n    int x = 1;\n    int y = 2;\n"
+              "    printf(\"%d\\n\", add(x, y));\n    if (x) {\n        x++;\n    }\n"
+              "    return 0;\n}\nstatic int k;\n");
+    dir.write("NEW/src/calc.c",
+              "/* calc.c version 2 */\nint add(int a, int b) {\n        return a + b;   /* sum */\n}\n"
+              "int main(void) {\n//  puts(\"start\");  DEL 2024-05\n    int x = 10;\n    int y = 2;\n"
+              "    int z = 3;\n    printf(\"%d\\n\", add(x, y) + z);\n    if (x) {\n        x++;\n"
+              "    }\n    return 0;\n}\nstatic int k;\n");
+    dir.write("OLD/src/old.c", "int a;\nint b;\n// c\nint d;\nint e;\n");
+    dir.write("NEW/src/util.c", "int u1;\nint u2;\n\nint u3;\nint u4;\nint u5;\n");
+    const std::string out = dir.mkdir("out");
+    list("objDirLBOld")->setDirectory(dir.at("OLD"));
+    list("objDirLBNew")->setDirectory(dir.at("NEW"));
+    list("objDirLBSV")->setDirectory(out);
+    button("rdoBtnLang2")->click();
+    window.show();
+    run();
+    EXPECT_EQ(window.lastOutcome(), RunOutcome::Completed);
+    EXPECT_EQ(dialogs.events, std::vector<std::string>{"info: 差分計数完了しました。"});
+    // The command line's bytes for this example: DiffCommandTest.CalcProjectInCp932ByDefault.
+    EXPECT_EQ(readFile(out + "/DiffResult.csv"),
+              commandLineResult({"-l", "c", "--diff", QString::fromStdString(dir.at("OLD")),
+                                 QString::fromStdString(dir.at("NEW"))},
+                                out + "/cli.csv"));
+
+    savePicture("diff-window.png");
+}
+
+// A window that goes while its count runs (the application quits, the
+// session ends): the program must end, and the result file must hold whole
+// rows only.
+TEST(WindowQuitTest, AWindowThatGoesWhileItsCountRunsEndsTheRunWithWholeRows) {
+    TempDir dir;
+    const std::string src = dir.mkdir("src");
+    ASSERT_EQ(::symlink("nowhere.c", dir.at("src/a-broken.c").c_str()), 0);
+    for (int n = 0; n < 2000; ++n) dir.write("src/f" + std::to_string(n) + ".c", "x;\n");
+    const std::string out = dir.mkdir("out");
+
+    testing::RecordingFrontEnd dialogs;
+    auto* window = new TobjFRMMain(&dialogs);
+    window->findChild<DirectoryListBox*>("objDirLB")->setDirectory(src);
+    window->findChild<DirectoryListBox*>("objDirLBSV")->setDirectory(out);
+    window->findChild<QAbstractButton*>("rdoBtnLang2")->click();
+    QTest::mouseClick(window->findChild<QAbstractButton*>("objBtnExc"), Qt::LeftButton);
+    ASSERT_TRUE(window->runInProgress());
+    // The window goes before its thread carries out anything the run asks of
+    // it (the busy panel, the dialog of the broken link). A window that waited
+    // for ever for its run would hang the suite: the program is ended instead.
+    std::promise<void> gone;
+    std::thread watchdog([ended = gone.get_future()] {
+        if (ended.wait_for(std::chrono::seconds(60)) == std::future_status::timeout) {
+            std::fputs("the window did not end while its count ran\n", stderr);
+            std::abort();
+        }
+    });
+    delete window;
+    gone.set_value();
+    watchdog.join();
+    EXPECT_EQ(stopRequested(), 0);
+    const std::string written = readFile(out + "/LocResult.csv");
+    ASSERT_TRUE(written.starts_with(testing::rows::kStandardHeader)) << written.substr(0, 200);
+    EXPECT_TRUE(written.ends_with("\r\n"));
 }
 
 }  // namespace
