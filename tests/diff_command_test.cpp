@@ -169,22 +169,6 @@ TEST_F(DiffCommandTest, ResultFileSystemFillsUpPartWay) {
     }
 }
 
-// Whether process `pid` has `path` open, waiting up to a minute for it.
-bool waitUntilOpen(pid_t pid, const std::string& path) {
-    namespace fs = std::filesystem;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::error_code error;
-        for (fs::directory_iterator it(fds, error), end; !error && it != end; it.increment(error)) {
-            if (fs::read_symlink(it->path(), error) == path) return true;
-        }
-        if (!fs::exists(fds)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
 // Thousands of small files, then a sparse file of 1 TiB in both versions
 // that would take many minutes to read: SIGINT ends the run in the middle of
 // it, with the rows before it written whole and no total row.
@@ -205,7 +189,7 @@ TEST_F(DiffCommandTest, InterruptWhileALargeFileIsCompared) {
 
     StartedProgram program(ProgramRun{{"-q", "-l", "c", "-j", "1", "--encoding", "utf-8", "-o",
                                        result, "--diff", oldRoot, newRoot}});
-    ASSERT_TRUE(waitUntilOpen(program.pid(), oldRoot + "/m.c"));
+    ASSERT_TRUE(program.waitUntilOpen(oldRoot + "/m.c"));
     ASSERT_EQ(::kill(program.pid(), SIGINT), 0);
     const Ran ran = program.wait(60);
     ASSERT_FALSE(ran.timedOut) << "the run did not stop";

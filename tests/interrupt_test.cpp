@@ -20,22 +20,6 @@ using namespace std::chrono_literals;
 
 using namespace testing::rows;
 
-// Whether process `pid` has the file `path` open, waiting up to a minute
-// for it; false at once when the process has ended.
-bool waitUntilOpen(pid_t pid, const std::string& path) {
-    namespace fs = std::filesystem;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(2ms)) {
-        std::error_code gone, ignored;
-        fs::directory_iterator fd("/proc/" + std::to_string(pid) + "/fd", gone);
-        if (gone) return false;
-        for (; fd != fs::directory_iterator(); fd.increment(ignored)) {
-            if (fs::read_symlink(fd->path(), ignored) == path) return true;
-        }
-    }
-    return false;
-}
-
 // Thousands of small files, enough rows to have been written out in part
 // before the stop, a sparse file of 1 TiB that would take many minutes to
 // read, a dangling link whose message a second counting thread waits to show
@@ -63,7 +47,7 @@ TEST(InterruptTest, SignalEndsTheRunPromptlyWithTheRowsWrittenSoFarWhole) {
         SCOPED_TRACE(::testing::Message() << name << " with " << jobs << " jobs");
         std::filesystem::remove(result);
         testing::StartedProgram program({{"-q", "-l", "c", "-j", jobs, "-o", result, root}});
-        ASSERT_TRUE(waitUntilOpen(program.pid(), huge));
+        ASSERT_TRUE(program.waitUntilOpen(huge));
         // Time for the other counting thread to meet the link.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ASSERT_EQ(::kill(program.pid(), signalNumber), 0);

@@ -17,16 +17,6 @@ bool isAscii(std::string_view text) {
 
 }  // namespace
 
-bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t length = readUtf8(text, i).length;
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
-
 std::string TextEncoder::encode(std::string_view text) const {
     std::string out;
     appendComponent(out, text);

@@ -15,10 +15,6 @@ namespace stepcount {
 
 enum class ResultEncoding { CP932, UTF8 };
 
-// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool isValidUtf8(std::string_view text);
-
 class TextEncoder {
 public:
     explicit TextEncoder(ResultEncoding encoding) : encoding_(encoding) {}

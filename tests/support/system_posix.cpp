@@ -15,8 +15,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 namespace stepcount::testing {
 
@@ -175,6 +177,21 @@ Ran StartedProgram::wait(int timeoutSeconds) {
 }
 
 std::string whyNobodyCannotRun() { return ::geteuid() == 0 ? nobodysProgram().second : ""; }
+
+bool StartedProgram::waitUntilOpen(const std::string& path) const {
+    namespace fs = std::filesystem;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    const fs::path fds = "/proc/" + std::to_string(pid_) + "/fd";
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code error;
+        for (fs::directory_iterator it(fds, error), end; !error && it != end; it.increment(error)) {
+            if (fs::read_symlink(it->path(), error) == path) return true;
+        }
+        if (!fs::exists(fds)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
 
 }  // namespace stepcount::testing
 

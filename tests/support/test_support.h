@@ -186,6 +186,9 @@ public:
     StartedProgram& operator=(const StartedProgram&) = delete;
 #if !defined(_WIN32)
     pid_t pid() const { return pid_; }
+    // Whether the program has the file `path` open, waiting up to a minute
+    // for it (read from /proc: Linux only).
+    bool waitUntilOpen(const std::string& path) const;
 #endif
     // Waits for the end; after `timeoutSeconds` (when positive) kills it.
     Ran wait(int timeoutSeconds = 0);
