@@ -1,5 +1,5 @@
-// Faults found in review, each fixed: a stop that outlived its run, a
-// line-comment marker that could be shorter than the rules read, error texts
+// Faults found in review, each fixed: a stop that outlived its run, a file
+// location that kept a reference to a temporary path, a line-comment marker that could be shorter than the rules read, error texts
 // shared between threads, and outputs left open when another could not
 // start.
 #include <cerrno>
@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "counters/c_family_rules.h"
+#include "counters/counters.h"
 #include "platform/exception.h"
 #include "platform/stop_request.h"
 #include "support/result_rows.h"
@@ -38,6 +39,19 @@ TEST(FaultFixTest, AStopEndsTheRunItInterruptsAndNothingAfterIt) {
     EXPECT_EQ(testing::readFile(dir.at("r.csv")),
               kStandardHeader + oneLineRow(root, "a.c") + kStandardHeader + oneLineRow(root, "a.c") +
                   oneLineRow(root, "b.c") + oneLineRow(root, "c.c"));
+}
+
+// The location made from a temporary string is read after the string is
+// gone (the sanitizer build catches a reference to it).
+TEST(FaultFixTest, AFileLocationMadeFromATemporaryPathKeepsThePath) {
+    testing::TempDir dir;
+    const FileLocation location = FileLocation(std::string(dir.write("a.c", "int a;\n// b\n")));
+    testing::RecordingDisplay display;
+    mVCCalc_c counter(display);
+    CountResult result{};
+    ASSERT_EQ(counter.fiCalcFile(location, result), kCounted);
+    EXPECT_EQ(result.ulRealSteps, 1u);
+    EXPECT_EQ(result.ulCommentLines, 1u);
 }
 
 // A marker of another length than two bytes does not compile.
