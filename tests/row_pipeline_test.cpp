@@ -1,7 +1,9 @@
-// The row pipeline's partial delivery, and the paths of the folders of its
-// rows. (How the rows and dialogs keep their order whatever the jobs is
-// checked on real walks in folder_walk_test.)
+// The row pipeline: rows and dialogs in the order they were added whatever
+// the jobs and however long each file takes (also checked on real walks in
+// folder_walk_test), partial delivery, and the paths of its rows' folders.
 #include <chrono>
+#include <set>
+#include <thread>
 
 #include "support/test_support.h"
 #include "walk/row_pipeline.h"
@@ -10,17 +12,25 @@ namespace stepcount {
 namespace {
 
 // Counts a file named "f<n>" as n code lines after a pause that depends on
-// n, so that later files often finish first.
+// n, so that later files often finish first; a file named "fail<n>" shows a
+// dialog and is not counted.
 class FakeCounting : public FileCounting, public CounterSet {
 public:
-    std::unique_ptr<CounterSet> newCounterSet(MessageDisplay&) override {
-        return std::make_unique<FakeCounting>();
+    explicit FakeCounting(MessageDisplay* display = nullptr) : display_(display) {}
+    std::unique_ptr<CounterSet> newCounterSet(MessageDisplay& display) override {
+        return std::make_unique<FakeCounting>(&display);
     }
     CountedFile count(const FileLocation& file) override {
-        const unsigned n = static_cast<unsigned>(std::stoul(std::string(file.name.substr(1))));
+        const bool fails = file.name.starts_with("fail");
+        const unsigned n = static_cast<unsigned>(std::stoul(std::string(file.name.substr(fails ? 4 : 1))));
         std::this_thread::sleep_for(std::chrono::microseconds((n * 7919) % 300));
-        return CountedFile{LanguageId::VC, CountResult{n, 0, 0, n, n, 0.0}, {}};
+        if (!fails) return CountedFile{LanguageId::VC, CountResult{n, 0, 0, n, n, 0.0}, {}};
+        display_->showMessage("cannot read " + std::string(file.name));
+        return CountedFile{};
     }
+
+private:
+    MessageDisplay* display_;
 };
 
 // Built by appending: g++ 12 warns wrongly about a literal + std::to_string.
@@ -33,6 +43,39 @@ Row fileToCount(const FolderRef& folder, std::string name) {
     row.folder = folder;
     row.name = std::move(name);
     return row;
+}
+
+TEST(RowPipelineTest, RowsAndDialogsKeepTheirOrderForEveryNumberOfJobs) {
+    for (const unsigned jobs : {1U, 2U, 3U, 8U}) {
+        SCOPED_TRACE(jobs);
+        FakeCounting counting;
+        testing::CallLog recorder;
+        std::vector<std::string> expected;
+        {
+            RowPipeline rows(counting, recorder, recorder, jobs);
+            const FolderRef root = FolderNode::root("/r");
+            FolderRef folder = root;
+            for (unsigned n = 0; n < 2000; ++n) {
+                if (n % 50 == 0) {   // a folder row before each folder's files
+                    Row row = fileToCount(root, numbered("d", n / 50));
+                    row.kind = Row::Kind::Folder;
+                    row.state = Row::State::Done;
+                    expected.push_back("/r | " + row.name + "/");
+                    folder = FolderNode::child(root, row.name);
+                    rows.add(std::move(row));
+                }
+                const bool fails = n % 97 == 5;
+                const std::string name = numbered(fails ? "fail" : "f", n);
+                rows.add(fileToCount(folder, name));
+                if (fails) expected.push_back("dialog: cannot read " + name);
+                expected.push_back(folder->path() + " | " + name + (fails ? "" : " " + std::to_string(n)));
+            }
+            rows.finish();
+            EXPECT_EQ(rows.added(), rows.delivered());
+        }
+        EXPECT_EQ(recorder.calls, expected);
+        EXPECT_EQ(recorder.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    }
 }
 
 TEST(RowPipelineTest, DeliverUpToDeliversAtLeastThatManyRowsInOrder) {
