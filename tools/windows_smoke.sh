@@ -235,12 +235,16 @@ differing=0
 crashed=0
 for run in $(seq 1 "$runs"); do
     rm -f "$work/t/four.csv"
-    winrun "$work/t" -m vb,c,sql,html -j 4 -q -o four.csv many >/dev/null 2>"$work/t/four.err"
+    winrun "$work/t" -m vb,c,sql,html -j 4 -q -o four.csv many >"$work/t/four.out" 2>"$work/t/four.err"
     status=$?
     if [ "$status" -ne 0 ]; then
         crashed=$((crashed + 1))
         if [ "$crashed" -eq 1 ]; then
-            echo "  run $run ended with $status: $(head -c 300 "$work/t/four.err")"
+            # What it printed, and how much of the result file it left.
+            echo "  run $run ended with $status: $(head -c 300 "$work/t/four.err")" \
+                "$(head -c 300 "$work/t/four.out")"
+            echo "  its result file: $(wc -c <"$work/t/four.csv" 2>/dev/null || echo none) bytes" \
+                "of $(wc -c <"$work/t/one.csv")"
         fi
     elif ! cmp -s "$work/t/four.csv" "$work/t/one.csv"; then
         differing=$((differing + 1))
