@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "git/pack_store.h"
 #include "git/repository.h"
 
 namespace stepcount::git {
@@ -55,7 +56,9 @@ git_oid oidOf(const ObjectId& id) {
 class LibGit2Repository : public Repository {
 public:
     LibGit2Repository(git_repository* repository, std::string openedAt)
-        : repository_(repository), openedAt_(std::move(openedAt)) {}
+        : repository_(repository),
+          openedAt_(std::move(openedAt)),
+          packs_(packStoreOf(std::string(git_repository_commondir(repository)) + "objects/pack")) {}
     ~LibGit2Repository() override { git_repository_free(repository_); }
 
     RevisionTree resolve(const std::string& revision, const std::string& subfolder) override {
@@ -97,12 +100,13 @@ public:
     }
 
     std::vector<TreeEntry> list(const ObjectId& id) override {
+        std::vector<TreeEntry> entries;
+        if (packs_.readTree(id, entries)) return entries;
         const git_oid oid = oidOf(id);
         OwnedTree tree;
         if (git_tree_lookup(&tree.object, repository_, &oid) != 0) {
             throw GitError("cannot read a folder of the repository: " + lastError());
         }
-        std::vector<TreeEntry> entries;
         const std::size_t count = git_tree_entrycount(tree.object);
         entries.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
@@ -122,6 +126,7 @@ public:
     }
 
     std::shared_ptr<const void> read(const ObjectId& id, std::string_view& bytes) override {
+        if (auto packed = packs_.readBlob(id, bytes)) return packed;
         const git_oid oid = oidOf(id);
         OwnedBlob blob;
         const int failed = git_blob_lookup(&blob.object, repository_, &oid);
@@ -144,8 +149,26 @@ public:
     }
 
 private:
+    // The store of the packs in `folder`, shared by the threads that read
+    // it at the same time, opened again once none does.
+    static std::shared_ptr<const PackStore> packStoreOf(const std::string& folder) {
+        static std::mutex mutex;
+        static std::map<std::string, std::weak_ptr<const PackStore>> stores;
+        const std::lock_guard<std::mutex> lock(mutex);
+        std::weak_ptr<const PackStore>& shared = stores[folder];
+        std::shared_ptr<const PackStore> store = shared.lock();
+        if (store == nullptr) {
+            store = std::make_shared<const PackStore>(folder);
+            shared = store;
+        }
+        return store;
+    }
+
     git_repository* repository_;
     std::string openedAt_;
+    // Blobs are read from the packs directly where they can be, and through
+    // libgit2 otherwise.
+    PackReader packs_;
 };
 
 }  // namespace

@@ -120,4 +120,16 @@ std::int64_t readFile(int fd, char* buffer, std::size_t size) {
     return got;
 }
 
+std::int64_t readFileAt(int fd, char* buffer, std::size_t size, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
 }  // namespace stepcount

@@ -76,4 +76,26 @@ std::int64_t readFile(int fd, char* buffer, std::size_t size) {
     return -1;
 }
 
+std::int64_t readFileAt(int fd, char* buffer, std::size_t size, std::uint64_t offset) {
+    const HANDLE handle = windows::handleOf(fd);
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    std::size_t done = 0;
+    while (done < size) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size - done, DWORD{1} << 30));
+        DWORD got = 0;
+        if (!::ReadFile(handle, buffer + done, wanted, &got, &at)) {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_HANDLE_EOF) break;
+            errno = windows::errorNumber(code);
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return static_cast<std::int64_t>(done);
+}
+
 }  // namespace stepcount

@@ -1,0 +1,477 @@
+#include "git/pack_store.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <unordered_map>
+#include <new>
+#include <stdexcept>
+
+#include "platform/directory.h"
+#include "platform/exception.h"
+#include "platform/file_system.h"
+
+namespace stepcount::git {
+
+namespace {
+
+constexpr std::size_t kIdSize = 20;
+constexpr std::size_t kFanoutSize = 256 * 4;
+constexpr std::size_t kIndexHeaderSize = 8;
+constexpr std::size_t kChecksumSize = 20;
+constexpr std::size_t kPackHeaderSize = 12;
+
+// Object types of a pack's entries.
+enum EntryType : int {
+    kCommit = 1,
+    kTree = 2,
+    kBlob = 3,
+    kTag = 4,
+    kOffsetDelta = 6,   // changes to the object that many bytes before it
+    kReferenceDelta = 7,   // changes to the object of a given id
+};
+
+// Longer chains than git ever writes (its limit is 4095) are damage.
+constexpr int kDeepestChain = 4096;
+
+// What is kept for later deltas: objects up to a size, within a total.
+constexpr std::uint64_t kKeptObjectLimit = std::uint64_t{1} << 20;
+constexpr std::uint64_t kKeptTotalLimit = std::uint64_t{32} << 20;
+// The read buffer of a thread is given back after a larger object.
+constexpr std::size_t kBufferKeptLimit = std::size_t{4} << 20;
+
+std::uint32_t bigEndian32(const unsigned char* bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+}
+
+// The most bytes a zlib stream of `size` bytes can take (zlib's
+// compressBound), and a little more: an object that takes more is damaged.
+std::uint64_t streamBound(std::uint64_t size) {
+    return size + (size >> 12) + (size >> 14) + (size >> 25) + 64;
+}
+
+// Reads the whole of an open file; false when it cannot.
+bool readWhole(int fd, std::uint64_t size, std::vector<unsigned char>& bytes) {
+    bytes.resize(size);
+    const std::int64_t got = readFileAt(fd, reinterpret_cast<char*>(bytes.data()), size, 0);
+    return got == static_cast<std::int64_t>(size);
+}
+
+// Decodes the variable-length sizes of a delta's header.
+bool deltaSize(const unsigned char*& at, const unsigned char* end, std::uint64_t& size) {
+    size = 0;
+    for (int shift = 0; at < end && shift < 64; shift += 7) {
+        const unsigned char byte = *at++;
+        size |= std::uint64_t{byte & 0x7Fu} << shift;
+        if ((byte & 0x80) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// One pack: its index (read whole: the ids in order, and where each object
+// starts) and its data file.
+class PackIndex {
+public:
+    // The pack of index `indexPath` and data `packPath`, or nullptr when
+    // either cannot be read or they are of a form this does not read
+    // (version 2 indexes only; version 1 is older than 2008's git).
+    static std::unique_ptr<PackIndex> open(const std::string& indexPath, const std::string& packPath) {
+        auto pack = std::unique_ptr<PackIndex>(new PackIndex);
+        try {
+            FileFacts facts;
+            UniqueFd index = openRegularFileForReading(FileLocation(indexPath), facts);
+            if (!readWhole(index.get(), facts.size, pack->index_)) return nullptr;
+            pack->data_ = openRegularFileForReading(FileLocation(packPath), facts);
+            pack->dataSize_ = facts.size;
+        } catch (const Exception&) {
+            return nullptr;
+        }
+        return pack->check() ? std::move(pack) : nullptr;
+    }
+
+    // Where the object `id` starts in the data file; false when this pack
+    // does not hold it.
+    bool find(const unsigned char* id, std::uint64_t& offset) const {
+        const std::uint32_t first = id[0] == 0 ? 0 : fanout(id[0] - 1);
+        std::uint32_t low = first;
+        std::uint32_t high = fanout(id[0]);
+        while (low < high) {
+            const std::uint32_t middle = low + (high - low) / 2;
+            const int order = std::memcmp(ids_ + std::size_t{middle} * kIdSize, id, kIdSize);
+            if (order == 0) return offsetOf(middle, offset);
+            if (order < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        return false;
+    }
+
+    int data() const { return data_.get(); }
+    // Where the objects end: the data file's checksum follows them.
+    std::uint64_t objectsEnd() const { return dataSize_ - kChecksumSize; }
+    // Where the object that starts at `offset` ends (where the next begins)
+    // and the CRC-32 of its bytes there; false when no object starts there.
+    bool entryAt(std::uint64_t offset, std::uint64_t& end, std::uint32_t& crc) const {
+        const auto found = std::lower_bound(starts_.begin(), starts_.end(), Start{offset, 0});
+        if (found == starts_.end() || found->offset != offset) return false;
+        end = found + 1 == starts_.end() ? objectsEnd() : (found + 1)->offset;
+        crc = bigEndian32(crcs_ + std::size_t{found->entry} * 4);
+        return true;
+    }
+
+private:
+    PackIndex() = default;
+
+    std::uint32_t fanout(int byte) const {
+        return bigEndian32(index_.data() + kIndexHeaderSize + std::size_t(byte) * 4);
+    }
+
+    bool offsetOf(std::uint32_t entry, std::uint64_t& offset) const {
+        const std::uint32_t small = bigEndian32(offsets_ + std::size_t{entry} * 4);
+        if ((small & 0x80000000u) == 0) {
+            offset = small;
+        } else {
+            const std::uint32_t large = small & 0x7FFFFFFFu;
+            if (large >= largeCount_) return false;
+            const unsigned char* at = largeOffsets_ + std::size_t{large} * 8;
+            offset = (std::uint64_t{bigEndian32(at)} << 32) | bigEndian32(at + 4);
+        }
+        return offset >= kPackHeaderSize && offset < objectsEnd();
+    }
+
+    // Whether the index is a well-formed version 2 index of the data file.
+    bool check() {
+        static constexpr unsigned char kMagic[] = {0xFF, 't', 'O', 'c', 0, 0, 0, 2};
+        const std::size_t size = index_.size();
+        if (size < kIndexHeaderSize + kFanoutSize + 2 * kChecksumSize ||
+            std::memcmp(index_.data(), kMagic, sizeof kMagic) != 0) {
+            return false;
+        }
+        for (int byte = 1; byte < 256; ++byte) {
+            if (fanout(byte) < fanout(byte - 1)) return false;
+        }
+        const std::uint64_t count = fanout(255);
+        const std::uint64_t fixed = kIndexHeaderSize + kFanoutSize + count * (kIdSize + 8) +
+                                    2 * kChecksumSize;
+        if (fixed > size || (size - fixed) % 8 != 0) return false;
+        ids_ = index_.data() + kIndexHeaderSize + kFanoutSize;
+        crcs_ = ids_ + count * kIdSize;
+        offsets_ = crcs_ + count * 4;
+        largeOffsets_ = offsets_ + count * 4;
+        largeCount_ = (size - fixed) / 8;
+
+        // The data file: "PACK", version 2 or 3, as many objects, and the
+        // checksum the index was made for.
+        unsigned char header[kPackHeaderSize];
+        unsigned char checksum[kChecksumSize];
+        if (dataSize_ < kPackHeaderSize + kChecksumSize ||
+            readFileAt(data(), reinterpret_cast<char*>(header), sizeof header, 0) !=
+                static_cast<std::int64_t>(sizeof header) ||
+            readFileAt(data(), reinterpret_cast<char*>(checksum), sizeof checksum, objectsEnd()) !=
+                static_cast<std::int64_t>(sizeof checksum)) {
+            return false;
+        }
+        const std::uint32_t version = bigEndian32(header + 4);
+        if (std::memcmp(header, "PACK", 4) != 0 || (version != 2 && version != 3) ||
+            bigEndian32(header + 8) != count ||
+            std::memcmp(checksum, index_.data() + size - 2 * kChecksumSize, kChecksumSize) != 0) {
+            return false;
+        }
+        // Where each object starts, in order, for where each ends.
+        starts_.resize(count);
+        for (std::uint32_t entry = 0; entry < count; ++entry) {
+            starts_[entry].entry = entry;
+            if (!offsetOf(entry, starts_[entry].offset)) return false;
+        }
+        std::sort(starts_.begin(), starts_.end());
+        return true;
+    }
+
+    std::vector<unsigned char> index_;
+    const unsigned char* ids_ = nullptr;
+    const unsigned char* crcs_ = nullptr;
+    const unsigned char* offsets_ = nullptr;
+    const unsigned char* largeOffsets_ = nullptr;
+    std::uint64_t largeCount_ = 0;
+    UniqueFd data_;
+    std::uint64_t dataSize_ = 0;
+    // The objects in the order they lie in the data file.
+    struct Start {
+        std::uint64_t offset;
+        std::uint32_t entry;   // in the index
+        friend bool operator<(const Start& a, const Start& b) { return a.offset < b.offset; }
+    };
+    std::vector<Start> starts_;
+};
+
+struct PackReader::Object {
+    int type = 0;
+    std::uint64_t size = 0;
+    std::unique_ptr<char[]> bytes;
+};
+
+// Objects by their pack and where they start there, the most recently used
+// kept within a total size.
+class PackStore::KeptBases {
+public:
+    using Object = PackReader::Object;
+
+    std::shared_ptr<const Object> find(const PackIndex& pack, std::uint64_t offset) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = at_.find(Key{&pack, offset});
+        if (found == at_.end()) return nullptr;
+        order_.splice(order_.begin(), order_, found->second);
+        return found->second->object;
+    }
+
+    void keep(const PackIndex& pack, std::uint64_t offset, std::shared_ptr<const Object> object) {
+        if (object->size > kKeptObjectLimit) return;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const Key key{&pack, offset};
+        if (at_.contains(key)) return;   // another thread read it too
+        bytes_ += object->size;
+        order_.push_front(Kept{key, std::move(object)});
+        at_[key] = order_.begin();
+        while (bytes_ > kKeptTotalLimit) {
+            bytes_ -= order_.back().object->size;
+            at_.erase(order_.back().key);
+            order_.pop_back();
+        }
+    }
+
+private:
+    struct Key {
+        const PackIndex* pack;
+        std::uint64_t offset;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const {
+            return std::hash<std::uint64_t>()(key.offset) ^ std::hash<const void*>()(key.pack);
+        }
+    };
+    struct Kept {
+        Key key;
+        std::shared_ptr<const Object> object;
+    };
+
+    std::mutex mutex_;
+    std::list<Kept> order_;   // the most recently used first
+    std::unordered_map<Key, std::list<Kept>::iterator, KeyHash> at_;
+    std::uint64_t bytes_ = 0;
+};
+
+PackStore::PackStore(const std::string& packFolder) : bases_(std::make_unique<KeptBases>()) {
+    const UniqueFd folder = openFolder(packFolder);
+    std::vector<ListedEntry> entries;
+    if (!folder.valid() || !listFolder(folder.get(), entries)) return;
+    for (const ListedEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (!name.starts_with("pack-") || !name.ends_with(".idx")) continue;
+        const std::string base = packFolder + '/' + name.substr(0, name.size() - 4);
+        if (auto pack = PackIndex::open(base + ".idx", base + ".pack")) packs_.push_back(std::move(pack));
+    }
+}
+
+PackStore::~PackStore() = default;
+
+PackReader::PackReader(std::shared_ptr<const PackStore> store)
+    : store_(std::move(store)), decompressor_(libdeflate_alloc_decompressor()) {
+    if (decompressor_ == nullptr) throw std::bad_alloc();
+}
+
+PackReader::~PackReader() { libdeflate_free_decompressor(decompressor_); }
+
+std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, int type) {
+    if (id.size() != kIdSize) return nullptr;
+    const auto* raw = reinterpret_cast<const unsigned char*>(id.data());
+    for (const auto& pack : store_->packs_) {
+        std::uint64_t offset = 0;
+        if (!pack->find(raw, offset)) continue;
+        std::shared_ptr<const Object> object;
+        try {
+            object = objectAt(*pack, offset, kDeepestChain);
+        } catch (const std::bad_alloc&) {
+            object = nullptr;   // a size no memory holds: damage, most likely
+        } catch (const std::length_error&) {
+            object = nullptr;
+        }
+        if (compressed_.capacity() > kBufferKeptLimit) std::vector<char>().swap(compressed_);
+        return object != nullptr && object->type == type ? object : nullptr;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<const void> PackReader::readBlob(const ObjectId& id, std::string_view& bytes) {
+    std::shared_ptr<const Object> object = read(id, kBlob);
+    if (object != nullptr) bytes = std::string_view(object->bytes.get(), object->size);
+    return object;
+}
+
+bool PackReader::readTree(const ObjectId& id, std::vector<TreeEntry>& entries) {
+    const std::shared_ptr<const Object> tree = read(id, kTree);
+    if (tree == nullptr) return false;
+    // Entries of an octal mode, a space, the name, a zero byte and the
+    // object's id.
+    std::string_view rest(tree->bytes.get(), tree->size);
+    entries.clear();
+    while (!rest.empty()) {
+        const std::size_t space = rest.find(' ');
+        const std::size_t end = rest.find('\0');
+        if (space == 0 || space == std::string_view::npos || end == std::string_view::npos ||
+            end <= space + 1 || rest.size() - end - 1 < kIdSize) {
+            return false;
+        }
+        std::uint32_t mode = 0;
+        for (const char digit : rest.substr(0, space)) {
+            if (digit < '0' || digit > '7' || mode > 0777777) return false;
+            mode = mode * 8 + static_cast<std::uint32_t>(digit - '0');
+        }
+        TreeEntry entry;
+        switch (mode & 0170000) {
+            case 0040000: entry.kind = TreeEntry::Kind::Tree; break;
+            case 0120000: entry.kind = TreeEntry::Kind::Link; break;
+            case 0160000: entry.kind = TreeEntry::Kind::Submodule; break;
+            default: entry.kind = TreeEntry::Kind::File; break;
+        }
+        entry.name = rest.substr(space + 1, end - space - 1);
+        entry.id = rest.substr(end + 1, kIdSize);
+        entries.push_back(std::move(entry));
+        rest.remove_prefix(end + 1 + kIdSize);
+    }
+    return true;
+}
+
+std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& pack,
+                                                               std::uint64_t offset, int depth) {
+    if (auto object = store_->bases_->find(pack, offset)) return object;
+    if (depth <= 0) return nullptr;
+
+    // The whole entry, read at once: its type and size, for a delta where
+    // its base is, then the zlib stream of its content or of the delta.
+    // Its CRC-32, kept in the index, tells a damaged entry (a changed size
+    // or base could otherwise give other bytes that inflate well).
+    std::uint64_t entryEnd = 0;
+    std::uint32_t crc = 0;
+    if (!pack.entryAt(offset, entryEnd, crc)) return nullptr;
+    const std::uint64_t length = entryEnd - offset;
+    compressed_.resize(length);
+    if (readFileAt(pack.data(), compressed_.data(), length, offset) != static_cast<std::int64_t>(length) ||
+        libdeflate_crc32(0, compressed_.data(), length) != crc) {
+        return nullptr;
+    }
+    const auto* at = reinterpret_cast<const unsigned char*>(compressed_.data());
+    const unsigned char* const end = at + length;
+    unsigned char byte = *at++;
+    const int type = (byte >> 4) & 7;
+    std::uint64_t size = byte & 0x0F;
+    for (int shift = 4; (byte & 0x80) != 0; shift += 7) {
+        if (at == end || shift > 57) return nullptr;
+        byte = *at++;
+        size |= std::uint64_t{byte & 0x7Fu} << shift;
+    }
+
+    std::uint64_t baseOffset = 0;
+    if (type == kOffsetDelta) {
+        if (at == end) return nullptr;
+        byte = *at++;
+        std::uint64_t distance = byte & 0x7F;
+        while ((byte & 0x80) != 0) {
+            if (at == end || distance > (~std::uint64_t{0} >> 8)) return nullptr;
+            byte = *at++;
+            distance = ((distance + 1) << 7) | (byte & 0x7F);
+        }
+        if (distance == 0 || distance > offset) return nullptr;
+        baseOffset = offset - distance;
+    } else if (type == kReferenceDelta) {
+        if (end - at < static_cast<std::ptrdiff_t>(kIdSize) || !pack.find(at, baseOffset)) return nullptr;
+        at += kIdSize;
+    } else if (type != kCommit && type != kTree && type != kBlob && type != kTag) {
+        return nullptr;
+    }
+    // A stream longer than its content can take is damage.
+    const auto stream = static_cast<std::uint64_t>(end - at);
+    if (stream > streamBound(size)) return nullptr;
+
+    auto object = std::make_shared<Object>();
+    if (type != kOffsetDelta && type != kReferenceDelta) {
+        object->type = type;
+        object->size = size;
+        object->bytes = std::make_unique_for_overwrite<char[]>(size);
+        if (!inflate(at, stream, size, object->bytes.get())) return nullptr;
+    } else {
+        // The delta first: reading the base reuses the buffer.
+        const auto delta = std::make_unique_for_overwrite<char[]>(size);
+        if (!inflate(at, stream, size, delta.get())) return nullptr;
+        const std::shared_ptr<const Object> base = objectAt(pack, baseOffset, depth - 1);
+        if (base == nullptr || !applyDelta(*base, delta.get(), size, *object)) return nullptr;
+    }
+    if (depth < kDeepestChain) store_->bases_->keep(pack, offset, object);
+    return object;
+}
+
+bool PackReader::applyDelta(const Object& base, const char* delta, std::uint64_t size, Object& result) {
+    // The base's size, the result's, then instructions to copy a piece of
+    // the base or to insert the bytes that follow.
+    const auto* op = reinterpret_cast<const unsigned char*>(delta);
+    const unsigned char* const end = op + size;
+    std::uint64_t baseSize = 0;
+    std::uint64_t resultSize = 0;
+    if (!deltaSize(op, end, baseSize) || baseSize != base.size || !deltaSize(op, end, resultSize)) {
+        return false;
+    }
+    result.type = base.type;
+    result.size = resultSize;
+    result.bytes = std::make_unique_for_overwrite<char[]>(resultSize);
+    char* out = result.bytes.get();
+    std::uint64_t left = resultSize;
+    while (op < end) {
+        const unsigned char instruction = *op++;
+        if ((instruction & 0x80) != 0) {
+            std::uint64_t from = 0;
+            std::uint64_t length = 0;
+            for (int bit = 0; bit < 7; ++bit) {
+                if ((instruction & (1u << bit)) == 0) continue;
+                if (op == end) return false;
+                const std::uint64_t part = *op++;
+                if (bit < 4) {
+                    from |= part << (8 * bit);
+                } else {
+                    length |= part << (8 * (bit - 4));
+                }
+            }
+            if (length == 0) length = 0x10000;
+            if (from > base.size || length > base.size - from || length > left) return false;
+            std::memcpy(out, base.bytes.get() + from, length);
+            out += length;
+            left -= length;
+        } else if (instruction != 0) {
+            if (instruction > static_cast<std::uint64_t>(end - op) || instruction > left) return false;
+            std::memcpy(out, op, instruction);
+            op += instruction;
+            out += instruction;
+            left -= instruction;
+        } else {
+            return false;   // reserved
+        }
+    }
+    return left == 0;
+}
+
+bool PackReader::inflate(const unsigned char* stream, std::uint64_t length, std::uint64_t size,
+                         char* into) {
+    std::size_t inflated = 0;
+    return libdeflate_zlib_decompress(decompressor_, stream, length, into, size, &inflated) ==
+               LIBDEFLATE_SUCCESS &&
+           inflated == size;
+}
+
+}  // namespace stepcount::git

@@ -1,0 +1,293 @@
+// The packs read without libgit2: every object git stores whole or as
+// deltas (on an offset or on an id, in long chains, at 64-bit offsets) reads
+// as git itself reads it, and damaged or unknown data is left to libgit2
+// rather than read wrongly.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "git/pack_store.h"
+#include "support/git_repos.h"
+
+namespace stepcount::testing {
+namespace {
+
+// The raw bytes of a hexadecimal object id.
+git::ObjectId rawId(const std::string& hex) {
+    git::ObjectId id;
+    for (std::size_t at = 0; at + 1 < hex.size(); at += 2) {
+        id += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
+    }
+    return id;
+}
+
+struct StoredObject {
+    std::string id;     // hexadecimal
+    std::string type;   // blob, tree, commit, tag
+};
+
+std::vector<StoredObject> storedObjects(const GitRepo& repo) {
+    std::istringstream listed(
+        repo.git("cat-file --batch-all-objects --batch-check='%(objectname) %(objecttype)'"));
+    std::vector<StoredObject> objects;
+    StoredObject object;
+    while (listed >> object.id >> object.type) objects.push_back(object);
+    return objects;
+}
+
+// A tree's entries as git lists them: "MODE NAME ID" lines, the mode as
+// this reader tells the kind.
+std::string gitTree(const GitRepo& repo, const std::string& id) {
+    std::istringstream listed(repo.git("ls-tree --full-tree " + id));
+    std::string lines;
+    std::string mode, type, object, name;
+    while (listed >> mode >> type >> object && std::getline(listed >> std::ws, name)) {
+        const char* kind = mode == "040000" ? "tree" : mode == "120000" ? "link"
+                         : mode == "160000" ? "submodule" : "file";
+        lines += std::string(kind) + ' ' + name + ' ' + object + '\n';
+    }
+    return lines;
+}
+
+std::string hexOf(const git::ObjectId& id) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : id) hex += {kDigits[byte >> 4], kDigits[byte & 15]};
+    return hex;
+}
+
+std::string treeLines(const std::vector<git::TreeEntry>& entries) {
+    std::string lines;
+    for (const git::TreeEntry& entry : entries) {
+        const char* kind = entry.kind == git::TreeEntry::Kind::Tree   ? "tree"
+                         : entry.kind == git::TreeEntry::Kind::Link   ? "link"
+                         : entry.kind == git::TreeEntry::Kind::Submodule ? "submodule" : "file";
+        lines += std::string(kind) + ' ' + entry.name + ' ' + hexOf(entry.id) + '\n';
+    }
+    return lines;
+}
+
+class GitPackStoreTest : public GitTest {
+protected:
+    git::PackReader readerOf(const GitRepo& repo) {
+        return git::PackReader(std::make_shared<const git::PackStore>(repo.at(".git/objects/pack")));
+    }
+
+    // Every blob and tree of the repository reads from the packs as git
+    // reads it; returns how many were read.
+    int expectEveryObjectReadsAsGitReadsIt(const GitRepo& repo) {
+        git::PackReader reader = readerOf(repo);
+        int read = 0;
+        for (const StoredObject& object : storedObjects(repo)) {
+            SCOPED_TRACE(object.id + ' ' + object.type);
+            std::string_view bytes;
+            std::vector<git::TreeEntry> entries;
+            if (object.type == "blob") {
+                const auto kept = reader.readBlob(rawId(object.id), bytes);
+                EXPECT_NE(kept, nullptr);
+                if (kept != nullptr) EXPECT_EQ(bytes, repo.git("cat-file blob " + object.id));
+                read += kept != nullptr;
+            } else if (object.type == "tree") {
+                const bool listed = reader.readTree(rawId(object.id), entries);
+                EXPECT_TRUE(listed);
+                EXPECT_EQ(treeLines(entries), listed ? gitTree(repo, object.id) : "");
+                read += listed;
+            } else {
+                // Neither is a blob nor a tree: not read as one.
+                EXPECT_EQ(reader.readBlob(rawId(object.id), bytes), nullptr);
+                EXPECT_FALSE(reader.readTree(rawId(object.id), entries));
+            }
+        }
+        return read;
+    }
+};
+
+// Versions of files that change a little each time, packed into chains of
+// deltas; names of every kind of entry.
+void writeHistory(const GitRepo& repo, int versions) {
+    for (int version = 0; version < versions; ++version) {
+        for (int file = 0; file < 6; ++file) {
+            std::string text = "/* " + std::to_string(file) + " */\n";
+            for (int line = 0; line < 200; ++line) {
+                text += "int f" + std::to_string(file) + "_" + std::to_string(line) + " = " +
+                        std::to_string(line % (version + 2)) + ";\n";
+            }
+            repo.write("src/d" + std::to_string(file % 2) + "/f" + std::to_string(file) + ".c", text);
+        }
+        // Deltas copy 64 KiB at a time from a long unchanged part.
+        std::string lines;
+        for (int line = 0; line < 6000; ++line) lines += "-- line " + std::to_string(line) + ";\n";
+        repo.write("long.sql", lines + "-- version " + std::to_string(version) + "\n");
+        repo.write(kNihongo + ".sql", "select " + std::to_string(version) + ";\n");
+        repo.commitAll(kFirstCommit + version, "v" + std::to_string(version));
+    }
+}
+
+TEST_F(GitPackStoreTest, ObjectsOfEveryPackingReadAsGitReadsThem) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    writeHistory(repo, 12);
+    std::filesystem::create_symlink("src/d0/f0.c", repo.at("link.c"));
+    repo.git("add link.c");
+    repo.git("update-index --add --cacheinfo 160000," + std::string(40, '1') + ",sub");
+    repo.git("update-index --chmod=+x src/d1/f1.c");
+    repo.commitAll(kFirstCommit + 20, "last");
+    repo.git("tag -a -m annotated annotated last");
+
+    struct Packing {
+        const char* name;
+        const char* command;
+    } const packings[] = {
+        {"deltas on offsets, long chains", "repack -a -d -f -q --depth=50 --window=250"},
+        {"deltas on ids", "-c repack.useDeltaBaseOffset=false repack -a -d -f -q --depth=50"},
+        {"no deltas", "repack -a -d -f -q --window=0"},
+    };
+    for (const Packing& packing : packings) {
+        SCOPED_TRACE(packing.name);
+        repo.git(packing.command);
+        repo.git("prune-packed");
+        const std::string chains = repo.git("verify-pack -v .git/objects/pack/*.idx");
+        if (std::string(packing.name) != "no deltas") {
+            ASSERT_NE(chains.find("chain length = 2: "), std::string::npos) << chains;
+        }
+        const std::vector<StoredObject> objects = storedObjects(repo);
+        EXPECT_EQ(expectEveryObjectReadsAsGitReadsIt(repo),
+                  std::count_if(objects.begin(), objects.end(), [](const StoredObject& object) {
+                      return object.type == "blob" || object.type == "tree";
+                  }));
+    }
+
+    // Offsets beyond the first objects' written in the index's 64-bit table,
+    // as they are for packs over 2 GiB.
+    for (const auto& entry : std::filesystem::directory_iterator(repo.at(".git/objects/pack"))) {
+        if (entry.path().extension() != ".pack") continue;
+        std::filesystem::path index = entry.path();
+        index.replace_extension(".idx");
+        const auto smallOffsetsOnly = std::filesystem::file_size(index);
+        std::filesystem::remove(index);
+        repo.git("index-pack --index-version=2,0x100 " + shellQuoted(entry.path().string()));
+        ASSERT_GT(std::filesystem::file_size(index), smallOffsetsOnly);   // the 64-bit table
+    }
+    expectEveryObjectReadsAsGitReadsIt(repo);
+}
+
+// A blob stored without compression, a byte of its content changed and the
+// zlib checksum made to match: it still inflates, and only the index's
+// CRC-32 of the entry tells the damage.
+TEST_F(GitPackStoreTest, AnEntryChangedSoThatItStillInflatesIsNotRead) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    repo.git("config core.compression 0");
+    const std::string content = "int stored_as_it_is;\n";
+    repo.write("a.c", content);
+    repo.commitAll(kFirstCommit, "v1");
+    repo.git("repack -a -d -f -q --window=0");
+    repo.git("prune-packed");
+    const git::ObjectId id = rawId(repo.git("rev-parse v1:a.c").substr(0, 40));
+    std::string pack;
+    std::filesystem::path packPath;
+    for (const auto& entry : std::filesystem::directory_iterator(repo.at(".git/objects/pack"))) {
+        if (entry.path().extension() == ".pack") packPath = entry.path();
+    }
+    pack = readFile(packPath.string());
+    const std::size_t at = pack.find(content);
+    ASSERT_NE(at, std::string::npos);
+    {
+        std::string_view bytes;
+        const auto kept = readerOf(repo).readBlob(id, bytes);
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(bytes, content);
+    }
+
+    pack[at + 4] = 'S';   // "int Stored_as_it_is;"
+    std::uint32_t a = 1, b = 0;   // Adler-32 of the changed content
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        a = (a + static_cast<unsigned char>(pack[at + i])) % 65521;
+        b = (b + a) % 65521;
+    }
+    const std::uint32_t adler = (b << 16) | a;
+    for (int i = 0; i < 4; ++i) pack[at + content.size() + i] = static_cast<char>(adler >> (24 - 8 * i));
+    std::filesystem::permissions(packPath, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    std::ofstream(packPath, std::ios::binary | std::ios::trunc) << pack;
+    // git reads the changed content (it checks no CRC when it reads).
+    ASSERT_EQ(repo.git("cat-file blob v1:a.c"), "int Stored_as_it_is;\n");
+    std::string_view bytes;
+    EXPECT_EQ(readerOf(repo).readBlob(id, bytes), nullptr);
+}
+
+// A loose object is not in the packs: the caller reads it through libgit2.
+TEST_F(GitPackStoreTest, LooseObjectsAreNotInThePacks) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    repo.write("a.c", "int a;\n");
+    repo.commitAll(kFirstCommit, "v1");
+    repo.git("repack -a -d -q");
+    repo.write("b.c", "int b;\n");
+    repo.commitAll(kFirstCommit + 2, "v2");
+    git::PackReader reader = readerOf(repo);
+    std::string_view bytes;
+    const std::string packed = repo.git("rev-parse v1:a.c").substr(0, 40);
+    const std::string loose = repo.git("rev-parse v2:b.c").substr(0, 40);
+    const auto kept = reader.readBlob(rawId(packed), bytes);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(bytes, "int a;\n");
+    EXPECT_EQ(reader.readBlob(rawId(loose), bytes), nullptr);
+    EXPECT_EQ(reader.readBlob("short", bytes), nullptr);
+}
+
+// Each byte of a pack changed in turn, and the pack cut short: every object
+// reads as before or is left to libgit2 (nullptr), never read wrongly, and
+// nothing is read out of bounds (the sanitizers' build checks that).
+TEST_F(GitPackStoreTest, DamagedPacksAreNeverReadWrongly) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    writeHistory(repo, 3);
+    repo.git("repack -a -d -f -q --depth=50 --window=250");
+    repo.git("prune-packed");
+    std::filesystem::path packPath;
+    for (const auto& entry : std::filesystem::directory_iterator(repo.at(".git/objects/pack"))) {
+        if (entry.path().extension() == ".pack") packPath = entry.path();
+    }
+    ASSERT_FALSE(packPath.empty());
+    std::vector<std::pair<git::ObjectId, std::string>> blobs;
+    for (const StoredObject& object : storedObjects(repo)) {
+        if (object.type == "blob") {
+            blobs.emplace_back(rawId(object.id), repo.git("cat-file blob " + object.id));
+        }
+    }
+    const std::string original = readFile(packPath.string());
+    const auto rewrite = [&](const std::string& bytes) {
+        std::filesystem::permissions(packPath, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        std::ofstream(packPath, std::ios::binary | std::ios::trunc) << bytes;
+    };
+
+    int unread = 0;
+    // The header, every object's first bytes, and a spread over the rest.
+    for (std::size_t at = 0; at + 20 < original.size(); at += at < 64 ? 1 : 37) {
+        std::string damaged = original;
+        damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 == 0 ? 0x01 : 0x80));
+        rewrite(damaged);
+        git::PackReader reader = readerOf(repo);
+        for (const auto& [id, content] : blobs) {
+            std::string_view bytes;
+            const auto kept = reader.readBlob(id, bytes);
+            if (kept == nullptr) {
+                ++unread;
+            } else {
+                ASSERT_EQ(bytes, content) << "byte " << at << " changed";
+            }
+        }
+    }
+    EXPECT_GT(unread, 0);
+
+    // Cut short, the pack no longer matches its index: it is left out.
+    rewrite(original.substr(0, original.size() / 2));
+    EXPECT_EQ(git::PackStore(repo.at(".git/objects/pack")).packCount(), 0U);
+    rewrite(original);
+    EXPECT_EQ(git::PackStore(repo.at(".git/objects/pack")).packCount(), 1U);
+}
+
+}  // namespace
+}  // namespace stepcount::testing
