@@ -149,3 +149,27 @@ TEST(LineReader, EachThreadReadsThroughItsOwnReader) {
 
 }  // namespace
 }  // namespace stepcount
+
+namespace stepcount {
+namespace {
+
+// Reading at an offset (as the packs of a repository are read): the bytes
+// there, fewer at the end of the file, none beyond it.
+TEST(ReadFileAt, ReadsTheBytesAtAnOffset) {
+    testing::TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i) bytes += static_cast<char>('a' + i % 23);
+    FileFacts facts;
+    const UniqueFd fd = openRegularFileForReading(FileLocation(dir.write("f.bin", bytes)), facts);
+    char buffer[64];
+    for (const std::uint64_t offset : {0ULL, 7ULL, 131072ULL, 299990ULL}) {
+        const std::int64_t got = readFileAt(fd.get(), buffer, sizeof buffer, offset);
+        const auto expected = std::min<std::uint64_t>(sizeof buffer, bytes.size() - offset);
+        ASSERT_EQ(got, static_cast<std::int64_t>(expected)) << offset;
+        EXPECT_EQ(std::string(buffer, expected), bytes.substr(offset, expected)) << offset;
+    }
+    EXPECT_EQ(readFileAt(fd.get(), buffer, sizeof buffer, bytes.size() + 5), 0);
+}
+
+}  // namespace
+}  // namespace stepcount

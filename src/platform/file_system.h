@@ -127,9 +127,10 @@ UniqueFd openRegularFileForReading(const FileLocation& file, FileFacts& facts);
 // 0 at the end of the file, -1 with errno set when reading fails.
 std::int64_t readFile(int fd, char* buffer, std::size_t size);
 
-// Reads up to `size` bytes of an open file at `offset`, without moving its
-// position: several threads may read one descriptor at once. How many were
-// read (fewer only at the end of the file), -1 with errno set on failure.
+// Reads up to `size` bytes of an open file at `offset`: several threads may
+// read one descriptor at once. How many were read (fewer only at the end of
+// the file), -1 with errno set on failure. Not to be mixed with readFile on
+// one descriptor: on Windows it moves the file's position.
 std::int64_t readFileAt(int fd, char* buffer, std::size_t size, std::uint64_t offset);
 
 }  // namespace stepcount
