@@ -21,7 +21,16 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # The built programs run under Wine where it is installed (ctest, and the
 # listing of the GoogleTest tests).
+# With the address space laid out at random, Debian's Wine (which has no
+# preloader) now and then cannot start a process: a fixed layout, where
+# setarch can give one.
 find_program(STEPCOUNT_WINE NAMES wine64 wine PATHS /usr/lib/wine)
-if(STEPCOUNT_WINE)
+find_program(STEPCOUNT_SETARCH NAMES setarch)
+if(STEPCOUNT_WINE AND STEPCOUNT_SETARCH)
+    execute_process(COMMAND uname -m OUTPUT_VARIABLE STEPCOUNT_HOST_MACHINE
+        OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${STEPCOUNT_SETARCH} ${STEPCOUNT_HOST_MACHINE} -R
+        ${STEPCOUNT_WINE})
+elseif(STEPCOUNT_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${STEPCOUNT_WINE})
 endif()

@@ -37,9 +37,14 @@ enum EntryType : int {
 // Longer chains than git ever writes (its limit is 4095) are damage.
 constexpr int kDeepestChain = 4096;
 
-// What is kept for later deltas: objects up to a size, within a total.
+// What is kept for later deltas: objects up to a size, within a total that
+// shrinks as more threads read (each holds the files it counts), so that
+// the whole stays about the same at any -j.
 constexpr std::uint64_t kKeptObjectLimit = std::uint64_t{1} << 20;
 constexpr std::uint64_t kKeptTotalLimit = std::uint64_t{32} << 20;
+constexpr std::uint64_t kKeptTotalFloor = std::uint64_t{8} << 20;
+constexpr std::uint64_t kKeptPerReader = std::uint64_t{2} << 20;
+constexpr std::uint64_t kReadersWithin = 4;   // readers that the whole total allows
 // The read buffer of a thread is given back after a larger object.
 constexpr std::size_t kBufferKeptLimit = std::size_t{4} << 20;
 
@@ -224,6 +229,15 @@ class PackStore::KeptBases {
 public:
     using Object = PackReader::Object;
 
+    void readerStarts() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++readers_;
+    }
+    void readerEnds() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        --readers_;
+    }
+
     std::shared_ptr<const Object> find(const PackIndex& pack, std::uint64_t offset) {
         const std::lock_guard<std::mutex> lock(mutex_);
         const auto found = at_.find(Key{&pack, offset});
@@ -240,7 +254,7 @@ public:
         bytes_ += object->size;
         order_.push_front(Kept{key, std::move(object)});
         at_[key] = order_.begin();
-        while (bytes_ > kKeptTotalLimit) {
+        while (bytes_ > limit()) {
             bytes_ -= order_.back().object->size;
             at_.erase(order_.back().key);
             order_.pop_back();
@@ -263,7 +277,14 @@ private:
         std::shared_ptr<const Object> object;
     };
 
+    std::uint64_t limit() const {
+        if (readers_ <= kReadersWithin) return kKeptTotalLimit;
+        const std::uint64_t less = (readers_ - kReadersWithin) * kKeptPerReader;
+        return less + kKeptTotalFloor >= kKeptTotalLimit ? kKeptTotalFloor : kKeptTotalLimit - less;
+    }
+
     std::mutex mutex_;
+    std::uint64_t readers_ = 0;
     std::list<Kept> order_;   // the most recently used first
     std::unordered_map<Key, std::list<Kept>::iterator, KeyHash> at_;
     std::uint64_t bytes_ = 0;
@@ -286,9 +307,13 @@ PackStore::~PackStore() = default;
 PackReader::PackReader(std::shared_ptr<const PackStore> store)
     : store_(std::move(store)), decompressor_(libdeflate_alloc_decompressor()) {
     if (decompressor_ == nullptr) throw std::bad_alloc();
+    store_->bases_->readerStarts();
 }
 
-PackReader::~PackReader() { libdeflate_free_decompressor(decompressor_); }
+PackReader::~PackReader() {
+    store_->bases_->readerEnds();
+    libdeflate_free_decompressor(decompressor_);
+}
 
 std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, int type) {
     if (id.size() != kIdSize) return nullptr;
