@@ -1,6 +1,6 @@
 // The packs of a repository's object store, read straight from their files:
-// blobs, whole or as chains of deltas, inflated by libdeflate, which is
-// several times quicker than the zlib streams libgit2 reads them through.
+// blobs and trees, whole or as chains of deltas, inflated by libdeflate,
+// two to three times quicker than the zlib streams libgit2 reads them with.
 // Reading a revision is mostly inflating its files, so this is where its
 // time goes. Anything out of the ordinary (a loose object, an object of
 // another repository's store, a pack written after the store was opened, a
@@ -23,7 +23,7 @@ namespace stepcount::git {
 class PackIndex;
 
 // The packs of one object store as they were when it was opened; shared by
-// every thread (reading it changes nothing).
+// every thread (only the kept bases change, under their lock).
 class PackStore {
 public:
     // The packs (`*.idx` with their `*.pack`) in the folder `packFolder`;
