@@ -237,9 +237,10 @@ TEST_F(GitPackStoreTest, LooseObjectsAreNotInThePacks) {
     EXPECT_EQ(reader.readBlob("short", bytes), nullptr);
 }
 
-// Each byte of a pack changed in turn, and the pack cut short: every object
-// reads as before or is left to libgit2 (nullptr), never read wrongly, and
-// nothing is read out of bounds (the sanitizers' build checks that).
+// Bytes of a pack and of its index changed one at a time, and the pack cut
+// short: every object reads as before or is left to libgit2 (nullptr),
+// never read wrongly, and nothing is read out of bounds (the sanitizers'
+// build checks that).
 TEST_F(GitPackStoreTest, DamagedPacksAreNeverReadWrongly) {
     const GitRepo repo = GitRepo::create(temp.at("repo"));
     writeHistory(repo, 3);
@@ -250,42 +251,50 @@ TEST_F(GitPackStoreTest, DamagedPacksAreNeverReadWrongly) {
         if (entry.path().extension() == ".pack") packPath = entry.path();
     }
     ASSERT_FALSE(packPath.empty());
+    std::filesystem::path indexPath = packPath;
+    indexPath.replace_extension(".idx");
     std::vector<std::pair<git::ObjectId, std::string>> blobs;
     for (const StoredObject& object : storedObjects(repo)) {
         if (object.type == "blob") {
             blobs.emplace_back(rawId(object.id), repo.git("cat-file blob " + object.id));
         }
     }
-    const std::string original = readFile(packPath.string());
-    const auto rewrite = [&](const std::string& bytes) {
-        std::filesystem::permissions(packPath, std::filesystem::perms::owner_write,
+    const auto rewrite = [](const std::filesystem::path& path, const std::string& bytes) {
+        std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
-        std::ofstream(packPath, std::ios::binary | std::ios::trunc) << bytes;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     };
-
-    int unread = 0;
-    // The header, every object's first bytes, and a spread over the rest.
-    for (std::size_t at = 0; at + 20 < original.size(); at += at < 64 ? 1 : 37) {
-        std::string damaged = original;
-        damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 == 0 ? 0x01 : 0x80));
-        rewrite(damaged);
-        git::PackReader reader = readerOf(repo);
-        for (const auto& [id, content] : blobs) {
-            std::string_view bytes;
-            const auto kept = reader.readBlob(id, bytes);
-            if (kept == nullptr) {
-                ++unread;
-            } else {
-                ASSERT_EQ(bytes, content) << "byte " << at << " changed";
+    // Changes the file's first 64 bytes one at a time, then every `step`th,
+    // and reads every blob each time; how many reads were left to libgit2.
+    const auto damageEach = [&](const std::filesystem::path& path, std::size_t step) {
+        const std::string original = readFile(path.string());
+        int unread = 0;
+        for (std::size_t at = 0; at < original.size(); at += at < 64 ? 1 : step) {
+            std::string damaged = original;
+            damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 == 0 ? 0x01 : 0x80));
+            rewrite(path, damaged);
+            git::PackReader reader = readerOf(repo);
+            for (const auto& [id, content] : blobs) {
+                std::string_view bytes;
+                const auto kept = reader.readBlob(id, bytes);
+                if (kept == nullptr) {
+                    ++unread;
+                } else {
+                    EXPECT_EQ(bytes, content) << path.filename() << ", byte " << at << " changed";
+                }
             }
         }
-    }
-    EXPECT_GT(unread, 0);
+        rewrite(path, original);
+        return unread;
+    };
+    EXPECT_GT(damageEach(packPath, 37), 0);
+    EXPECT_GT(damageEach(indexPath, 7), 0);   // its fan-out, ids, CRCs and offsets
 
     // Cut short, the pack no longer matches its index: it is left out.
-    rewrite(original.substr(0, original.size() / 2));
+    const std::string original = readFile(packPath.string());
+    rewrite(packPath, original.substr(0, original.size() / 2));
     EXPECT_EQ(git::PackStore(repo.at(".git/objects/pack")).packCount(), 0U);
-    rewrite(original);
+    rewrite(packPath, original);
     EXPECT_EQ(git::PackStore(repo.at(".git/objects/pack")).packCount(), 1U);
 }
 

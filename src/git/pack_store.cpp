@@ -96,6 +96,8 @@ public:
             pack->dataSize_ = facts.size;
         } catch (const Exception&) {
             return nullptr;
+        } catch (const std::bad_alloc&) {
+            return nullptr;   // an index larger than memory holds
         }
         return pack->check() ? std::move(pack) : nullptr;
     }
@@ -386,7 +388,8 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
     // or base could otherwise give other bytes that inflate well).
     std::uint64_t entryEnd = 0;
     std::uint32_t crc = 0;
-    if (!pack.entryAt(offset, entryEnd, crc)) return nullptr;
+    // Two entries of a damaged index may start at one offset: none is empty.
+    if (!pack.entryAt(offset, entryEnd, crc) || entryEnd <= offset) return nullptr;
     const std::uint64_t length = entryEnd - offset;
     compressed_.resize(length);
     if (readFileAt(pack.data(), compressed_.data(), length, offset) != static_cast<std::int64_t>(length) ||
