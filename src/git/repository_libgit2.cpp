@@ -56,14 +56,13 @@ git_oid oidOf(const ObjectId& id) {
 class LibGit2Repository : public Repository {
 public:
     LibGit2Repository(git_repository* repository, std::string openedAt)
-        : repository_(repository),
+        : repository_(repository, git_repository_free),
           openedAt_(std::move(openedAt)),
           packs_(packStoreOf(std::string(git_repository_commondir(repository)) + "objects/pack")) {}
-    ~LibGit2Repository() override { git_repository_free(repository_); }
 
     RevisionTree resolve(const std::string& revision, const std::string& subfolder) override {
         OwnedObject object;
-        if (git_revparse_single(&object.object, repository_, revision.c_str()) != 0) {
+        if (git_revparse_single(&object.object, repository_.get(), revision.c_str()) != 0) {
             throw GitError("unknown revision '" + revision + "' in the repository at " + openedAt_);
         }
         RevisionTree resolved;
@@ -104,7 +103,7 @@ public:
         if (packs_.readTree(id, entries)) return entries;
         const git_oid oid = oidOf(id);
         OwnedTree tree;
-        if (git_tree_lookup(&tree.object, repository_, &oid) != 0) {
+        if (git_tree_lookup(&tree.object, repository_.get(), &oid) != 0) {
             throw GitError("cannot read a folder of the repository: " + lastError());
         }
         const std::size_t count = git_tree_entrycount(tree.object);
@@ -129,7 +128,7 @@ public:
         if (auto packed = packs_.readBlob(id, bytes)) return packed;
         const git_oid oid = oidOf(id);
         OwnedBlob blob;
-        const int failed = git_blob_lookup(&blob.object, repository_, &oid);
+        const int failed = git_blob_lookup(&blob.object, repository_.get(), &oid);
         if (failed == GIT_ENOTFOUND) throw GitError("not in the repository (" + lastError() + ")");
         if (failed != 0) {
             // There, but it does not inflate (or its pack cannot be read).
@@ -144,7 +143,7 @@ public:
     const std::string& openedAt() const override { return openedAt_; }
 
     std::string workTree() const override {
-        const char* folder = git_repository_workdir(repository_);
+        const char* folder = git_repository_workdir(repository_.get());
         return folder != nullptr ? folder : "";
     }
 
@@ -164,7 +163,8 @@ private:
         return store;
     }
 
-    git_repository* repository_;
+    // Freed also when a later member cannot be made.
+    std::unique_ptr<git_repository, decltype(&git_repository_free)> repository_;
     std::string openedAt_;
     // Blobs are read from the packs directly where they can be, and through
     // libgit2 otherwise.
