@@ -89,7 +89,9 @@ protected:
             if (object.type == "blob") {
                 const auto kept = reader.readBlob(rawId(object.id), bytes);
                 EXPECT_NE(kept, nullptr);
-                if (kept != nullptr) EXPECT_EQ(bytes, repo.git("cat-file blob " + object.id));
+                if (kept != nullptr) {
+                    EXPECT_EQ(bytes, repo.git("cat-file blob " + object.id));
+                }
                 read += kept != nullptr;
             } else if (object.type == "tree") {
                 const bool listed = reader.readTree(rawId(object.id), entries);
@@ -123,6 +125,14 @@ void writeHistory(const GitRepo& repo, int versions) {
         for (int line = 0; line < 6000; ++line) lines += "-- line " + std::to_string(line) + ";\n";
         repo.write("long.sql", lines + "-- version " + std::to_string(version) + "\n");
         repo.write(kNihongo + ".sql", "select " + std::to_string(version) + ";\n");
+        // A few lines changed here and there, others in each version: the
+        // deltas copy pieces of many lengths, some up to their base's end.
+        std::string scattered;
+        for (int line = 0; line < 400; ++line) {
+            scattered += line % (5 + version) == 0 ? "changed in " + std::to_string(version) + "\n"
+                                                   : "line " + std::to_string(line) + "\n";
+        }
+        repo.write("scattered.txt", scattered);
         repo.commitAll(kFirstCommit + version, "v" + std::to_string(version));
     }
 }

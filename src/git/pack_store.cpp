@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <unordered_map>
@@ -64,6 +65,31 @@ bool readWhole(int fd, std::uint64_t size, std::vector<unsigned char>& bytes) {
     bytes.resize(size);
     const std::int64_t got = readFileAt(fd, reinterpret_cast<char*>(bytes.data()), size, 0);
     return got == static_cast<std::int64_t>(size);
+}
+
+// Objects and deltas are held with this many bytes to spare after their
+// own: the pieces of a delta are copied in blocks of 32 bytes, which may
+// run past a piece's end, into what the next piece overwrites or into
+// these bytes.
+constexpr std::size_t kSpare = 32;
+
+std::unique_ptr<char[]> withSpare(std::uint64_t size) {
+    if (size > std::numeric_limits<std::size_t>::max() - kSpare) throw std::bad_alloc();
+    auto bytes = std::make_unique_for_overwrite<char[]>(size + kSpare);
+    std::memset(bytes.get() + size, 0, kSpare);
+    return bytes;
+}
+
+// Copies `length` bytes from `from` to `to`; at both, `kSpare` bytes more
+// than those may be touched. Most pieces of a delta are short, and a call
+// of memcpy for each takes longer than the copy.
+inline void copyPiece(char* to, const char* from, std::uint64_t length) {
+    if (length > 64) {
+        std::memcpy(to, from, length);
+        return;
+    }
+    std::memcpy(to, from, 32);
+    if (length > 32) std::memcpy(to + 32, from + 32, 32);
 }
 
 // Decodes the variable-length sizes of a delta's header.
@@ -433,11 +459,11 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
     if (type != kOffsetDelta && type != kReferenceDelta) {
         object->type = type;
         object->size = size;
-        object->bytes = std::make_unique_for_overwrite<char[]>(size);
+        object->bytes = withSpare(size);
         if (!inflate(at, stream, size, object->bytes.get())) return nullptr;
     } else {
         // The delta first: reading the base reuses the buffer.
-        const auto delta = std::make_unique_for_overwrite<char[]>(size);
+        const auto delta = withSpare(size);
         if (!inflate(at, stream, size, delta.get())) return nullptr;
         const std::shared_ptr<const Object> base = objectAt(pack, baseOffset, depth - 1);
         if (base == nullptr || !applyDelta(*base, delta.get(), size, *object)) return nullptr;
@@ -448,7 +474,9 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
 
 bool PackReader::applyDelta(const Object& base, const char* delta, std::uint64_t size, Object& result) {
     // The base's size, the result's, then instructions to copy a piece of
-    // the base or to insert the bytes that follow.
+    // the base or to insert the bytes that follow. Both the delta and the
+    // base have bytes to spare: an instruction is decoded before it is
+    // known to be whole.
     const auto* op = reinterpret_cast<const unsigned char*>(delta);
     const unsigned char* const end = op + size;
     std::uint64_t baseSize = 0;
@@ -458,38 +486,38 @@ bool PackReader::applyDelta(const Object& base, const char* delta, std::uint64_t
     }
     result.type = base.type;
     result.size = resultSize;
-    result.bytes = std::make_unique_for_overwrite<char[]>(resultSize);
+    result.bytes = withSpare(resultSize);
     char* out = result.bytes.get();
     std::uint64_t left = resultSize;
     while (op < end) {
-        const unsigned char instruction = *op++;
+        const unsigned instruction = *op++;
+        std::uint64_t length = 0;
+        const char* from = nullptr;
         if ((instruction & 0x80) != 0) {
-            std::uint64_t from = 0;
-            std::uint64_t length = 0;
-            for (int bit = 0; bit < 7; ++bit) {
-                if ((instruction & (1u << bit)) == 0) continue;
-                if (op == end) return false;
-                const std::uint64_t part = *op++;
-                if (bit < 4) {
-                    from |= part << (8 * bit);
-                } else {
-                    length |= part << (8 * (bit - 4));
-                }
-            }
+            // Which of the offset's four bytes and the length's three follow.
+            std::uint64_t offset = 0;
+            if ((instruction & 0x01) != 0) offset = *op++;
+            if ((instruction & 0x02) != 0) offset |= std::uint64_t{*op++} << 8;
+            if ((instruction & 0x04) != 0) offset |= std::uint64_t{*op++} << 16;
+            if ((instruction & 0x08) != 0) offset |= std::uint64_t{*op++} << 24;
+            if ((instruction & 0x10) != 0) length = *op++;
+            if ((instruction & 0x20) != 0) length |= std::uint64_t{*op++} << 8;
+            if ((instruction & 0x40) != 0) length |= std::uint64_t{*op++} << 16;
             if (length == 0) length = 0x10000;
-            if (from > base.size || length > base.size - from || length > left) return false;
-            std::memcpy(out, base.bytes.get() + from, length);
-            out += length;
-            left -= length;
+            if (op > end || offset > base.size || length > base.size - offset) return false;
+            from = base.bytes.get() + offset;
         } else if (instruction != 0) {
-            if (instruction > static_cast<std::uint64_t>(end - op) || instruction > left) return false;
-            std::memcpy(out, op, instruction);
-            op += instruction;
-            out += instruction;
-            left -= instruction;
+            length = instruction;
+            if (length > static_cast<std::uint64_t>(end - op)) return false;
+            from = reinterpret_cast<const char*>(op);
+            op += length;
         } else {
             return false;   // reserved
         }
+        if (length > left) return false;
+        copyPiece(out, from, length);
+        out += length;
+        left -= length;
     }
     return left == 0;
 }
