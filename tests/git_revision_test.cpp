@@ -105,6 +105,48 @@ TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
     }
 }
 
+// A tree that no commit holds (named by its id, or through a tag of it) has
+// no date to give its files: their date is left empty, the rest as for the
+// commit whose tree it is.
+TEST_F(GitCountTest, TreeWithoutACommitListsItsFilesWithoutADate) {
+    repo.git("tag bare-tree v1^{tree}");
+    const std::vector<std::string> options = {"-m", "vb,c,sql,html", "--encoding", "utf-8", "--repo",
+                                              repo.path()};
+    auto counted = [&](const std::string& revision) {
+        std::vector<std::string> arguments = options;
+        arguments.push_back(revision);
+        const RunResult result = run(arguments);
+        EXPECT_EQ(result.ran.status, 0) << result.ran.err;
+        return result.result;
+    };
+    // The rows of v1:src with another root and without the dates
+    // (",2021/03/04 05:06:07,").
+    const auto undated = [](const std::string& rows, const std::string& root) {
+        std::string result;
+        std::size_t lineStart = 0;
+        for (std::size_t at = 0; at < rows.size(); ++at) {
+            if (at == lineStart && rows.compare(at, 6, "v1:src") == 0) {
+                result += root;
+                at += 5;
+                continue;
+            }
+            if (rows[at] == '\n') lineStart = at + 1;
+            const bool date = rows[at] == ',' && at + 20 < rows.size() && rows[at + 20] == ',' &&
+                              rows[at + 5] == '/' && rows[at + 8] == '/' && rows[at + 11] == ' ' &&
+                              rows[at + 14] == ':' && rows[at + 17] == ':';
+            result += rows[at];
+            if (date) at += 19;
+        }
+        return result;
+    };
+    const std::string ofCommit = counted("v1:src");
+    ASSERT_NE(undated(ofCommit, "v1:src"), ofCommit);   // it has dates
+    for (const std::string revision : {"v1^{tree}:src", "bare-tree:src"}) {
+        SCOPED_TRACE(revision);
+        EXPECT_EQ(counted(revision), undated(ofCommit, revision));
+    }
+}
+
 // The same revision read from a bare clone, and through a folder inside the
 // work tree, gives the same rows.
 TEST_F(GitCountTest, BareCloneAndFolderInsideTheWorkTreeGiveTheSameRows) {
@@ -229,6 +271,25 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
         EXPECT_EQ(refused.ran.out, "");
         EXPECT_FALSE(refused.written);
     }
+}
+
+// A repository that is there but of a form libgit2 cannot read (SHA-256
+// ids) is not called missing: the message says why.
+TEST_F(GitTest, RepositoryOfAFormNotReadIsRefusedSayingWhy) {
+#ifdef STEPCOUNT_SANITIZED
+    GTEST_SKIP() << "libgit2 1.5 leaks pcre2 match data when it checks a repository's extensions, "
+                    "which the sanitized program reports at exit";
+#endif
+    const std::string sha256 = temp.at("sha256");
+    if (runShell(gitCommand() + " init -q --object-format=sha256 " + shellQuoted(sha256)).status != 0) {
+        GTEST_SKIP() << "this git makes no SHA-256 repository";
+    }
+    const RunResult refused = run({"-l", "c", "--repo", sha256, "HEAD"});
+    EXPECT_EQ(refused.ran.status, 2);
+    EXPECT_TRUE(refused.ran.err.starts_with("stepcount: cannot read the git repository at '" + sha256 +
+                                            "': "))
+        << refused.ran.err;
+    EXPECT_FALSE(refused.written);
 }
 
 TEST_F(GitDiffTest, RevisionsCompareAsTheirCheckouts) {

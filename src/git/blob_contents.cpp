@@ -13,7 +13,8 @@ std::shared_ptr<const void> BlobContents::load(const std::string& path, std::str
         throw Exception("Cannot read file \"" + path + "\": " + error.what());
     }
     facts.size = bytes.size();
-    facts.modified = commitTime_;
+    facts.modified = commitTime_.value_or(0);
+    facts.dated = commitTime_.has_value();
     return keeper;
 }
 

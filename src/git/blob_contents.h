@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "git/repository.h"
@@ -13,8 +14,8 @@ namespace stepcount::git {
 class BlobContents : public FileContents {
 public:
     // The blob `id` of the repository opened at `repository`; its last write
-    // is the revision's commit time.
-    BlobContents(std::string repository, ObjectId id, std::time_t commitTime)
+    // is the revision's commit time, and none for a tree without a commit.
+    BlobContents(std::string repository, ObjectId id, std::optional<std::time_t> commitTime)
         : repository_(std::move(repository)), id_(std::move(id)), commitTime_(commitTime) {}
 
     std::shared_ptr<const void> load(const std::string& path, std::string_view& bytes,
@@ -23,7 +24,7 @@ public:
 private:
     std::string repository_;
     ObjectId id_;
-    std::time_t commitTime_;
+    std::optional<std::time_t> commitTime_;
 };
 
 }  // namespace stepcount::git

@@ -178,8 +178,11 @@ bool available() { return true; }
 std::unique_ptr<Repository> Repository::open(const std::string& path) {
     initialise();
     git_repository* repository = nullptr;
-    if (git_repository_open_ext(&repository, path.c_str(), 0, nullptr) != 0) {
-        throw GitError("no git repository at '" + path + "'");
+    const int failed = git_repository_open_ext(&repository, path.c_str(), 0, nullptr);
+    if (failed == GIT_ENOTFOUND) throw GitError("no git repository at '" + path + "'");
+    if (failed != 0) {
+        // There, but of a form this cannot read (SHA-256 ids, extensions).
+        throw GitError("cannot read the git repository at '" + path + "': " + lastError());
     }
     return std::make_unique<LibGit2Repository>(repository, path);
 }

@@ -62,6 +62,9 @@ std::string currentFolder();
 struct FileFacts {
     std::uint64_t size = 0;
     std::time_t modified = 0;
+    // False for a file that has no date of its own or of a commit (a file
+    // of a repository's tree that no commit holds).
+    bool dated = true;
 };
 
 // The bytes of a file that is not read from the file system (a blob of a

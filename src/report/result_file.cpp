@@ -20,7 +20,7 @@ void ResultFileWriter::onFile(const WalkedFile& file) {
     const FileFacts& facts = file.facts;
     row_.clear();
     std::string_view date;
-    if (isCounted(file.count)) {
+    if (isCounted(file.count) && facts.dated) {
         // Files of one delivery often share their last write.
         if (!dateKnown_ || facts.modified != dateTime_) {
             dateKnown_ = true;

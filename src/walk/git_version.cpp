@@ -53,7 +53,9 @@ FolderRef GitVersionSide::openChild(const FolderRef& parent, const ListedEntry& 
 }
 
 std::shared_ptr<const FileContents> GitVersionSide::contentsOf(const ListedEntry& entry) {
-    return std::make_shared<git::BlobContents>(repository_, entry.objectId, tree_.commitTime);
+    std::optional<std::time_t> date;
+    if (tree_.committed) date = tree_.commitTime;
+    return std::make_shared<git::BlobContents>(repository_, entry.objectId, date);
 }
 
 VersionSource gitVersion(std::string repository, git::RevisionTree tree, std::string rootName) {
