@@ -184,6 +184,56 @@ TEST_F(GitPackStoreTest, ObjectsOfEveryPackingReadAsGitReadsThem) {
     expectEveryObjectReadsAsGitReadsIt(repo);
 }
 
+// A pack of 30,000 blobs, about 120 ids for each first byte, where the
+// search guesses an id's place from its value: every blob is found, and ids
+// next to each of them, and below and above each run of ids, are not.
+TEST_F(GitPackStoreTest, EveryIdOfALargeIndexIsFoundAndNoOther) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    constexpr int kBlobs = 30000;
+    std::string commands;
+    for (int blob = 1; blob <= kBlobs; ++blob) {
+        const std::string content = "int x" + std::to_string(blob) + ";\n";
+        commands += "blob\nmark :" + std::to_string(blob) + "\ndata " +
+                    std::to_string(content.size()) + "\n" + content + "\n";
+    }
+    const std::string input = temp.at("blobs.txt");
+    const std::string marks = temp.at("marks.txt");
+    std::ofstream(input, std::ios::binary) << commands;
+    repo.git("fast-import --quiet --export-marks=" + shellQuoted(marks) + " < " +
+             shellQuoted(input));
+
+    git::PackReader reader = readerOf(repo);
+    std::istringstream marked(readFile(marks));
+    std::string mark, hex;
+    std::vector<git::ObjectId> ids;
+    while (marked >> mark >> hex) {
+        const git::ObjectId id = rawId(hex);
+        ids.push_back(id);
+        std::string_view bytes;
+        const auto kept = reader.readBlob(id, bytes);
+        ASSERT_NE(kept, nullptr) << hex;
+        ASSERT_EQ(bytes, "int x" + mark.substr(1) + ";\n") << hex;
+    }
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(kBlobs));
+
+    std::sort(ids.begin(), ids.end());
+    std::vector<git::ObjectId> absent;
+    for (const git::ObjectId& id : ids) {
+        git::ObjectId next = id;
+        next.back() = static_cast<char>(next.back() + 1);
+        if (!std::binary_search(ids.begin(), ids.end(), next)) absent.push_back(next);
+    }
+    for (int first = 0; first < 256; ++first) {
+        absent.push_back(std::string(1, static_cast<char>(first)) + std::string(19, '\0'));
+        absent.push_back(std::string(1, static_cast<char>(first)) + std::string(19, '\xFF'));
+    }
+    ASSERT_GT(absent.size(), ids.size() / 2);
+    for (const git::ObjectId& id : absent) {
+        std::string_view bytes;
+        EXPECT_EQ(reader.readBlob(id, bytes), nullptr) << hexOf(id);
+    }
+}
+
 // A blob stored without compression, a byte of its content changed and the
 // zlib checksum made to match: it still inflates, and only the index's
 // CRC-32 of the entry tells the damage.

@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <list>
@@ -103,12 +104,29 @@ bool deltaSize(const unsigned char*& at, const unsigned char* end, std::uint64_t
     return false;
 }
 
+// Where an entry of a pack lies, and the CRC-32 of its bytes there.
+struct EntrySpan {
+    std::uint64_t offset = 0;
+    std::uint64_t end = 0;   // where the next entry begins
+    std::uint32_t crc = 0;
+};
+
+// The first eight bytes after the first of an object id, as a number: ids
+// are evenly spread, so this tells about where in a run of ids one lies.
+std::uint64_t idPrefix(const unsigned char* id) {
+    std::uint64_t prefix = 0;
+    for (int i = 1; i <= 8; ++i) prefix = (prefix << 8) | id[i];
+    return prefix;
+}
+
 }  // namespace
 
 // One pack: its index (read whole: the ids in order, and where each object
 // starts) and its data file.
 class PackIndex {
 public:
+    static constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
+
     // The pack of index `indexPath` and data `packPath`, or nullptr when
     // either cannot be read or they are of a form this does not read
     // (version 2 indexes only; version 1 is older than 2008's git).
@@ -128,45 +146,78 @@ public:
         return pack->check() ? std::move(pack) : nullptr;
     }
 
-    // Where the object `id` starts in the data file; false when this pack
-    // does not hold it.
-    bool find(const unsigned char* id, std::uint64_t& offset) const {
-        const std::uint32_t first = id[0] == 0 ? 0 : fanout(id[0] - 1);
-        std::uint32_t low = first;
-        std::uint32_t high = fanout(id[0]);
+    // The entry of the object `id` in the index; false when this pack does
+    // not hold it. Ids are evenly spread, so the search guesses where the
+    // id lies from its value and those of the ids around (two or three
+    // reads of a large index rather than twenty); whenever a guess did not
+    // halve the range the next step halves it, so that a skewed index
+    // costs no more than twice a bisection.
+    bool find(const unsigned char* id, std::uint32_t& entry) const {
+        std::uint32_t low = id[0] == 0 ? 0 : fanout(id[0] - 1);
+        std::uint32_t high = fanout(id[0]);   // past the last candidate
+        const std::uint64_t key = idPrefix(id);
+        // The keys about [low, high): at first those any id could have.
+        std::uint64_t lowKey = 0;
+        std::uint64_t highKey = ~std::uint64_t{0};
+        bool guess = true;
         while (low < high) {
-            const std::uint32_t middle = low + (high - low) / 2;
-            const int order = std::memcmp(ids_ + std::size_t{middle} * kIdSize, id, kIdSize);
-            if (order == 0) return offsetOf(middle, offset);
-            if (order < 0) {
+            std::uint32_t middle = low + (high - low) / 2;
+            if (guess && high - low > 2) {
+                if (key <= lowKey) {
+                    middle = low;
+                } else if (key >= highKey) {
+                    middle = high - 1;
+                } else {
+                    // The distances cut to 32 bits: their ratio is close
+                    // enough for a guess, and the product fits.
+                    const int shift = std::max(0, 32 - std::countl_zero(highKey - lowKey));
+                    const std::uint64_t part = (key - lowKey) >> shift;
+                    const std::uint64_t whole = ((highKey - lowKey) >> shift) + 1;
+                    const std::uint64_t across = high - 1 - low;
+                    middle = low + static_cast<std::uint32_t>(across * part / whole);
+                }
+            }
+            const std::uint32_t before = high - low;
+            const unsigned char* const candidate = idAt(middle);
+            const std::uint64_t candidateKey = idPrefix(candidate);
+            int order = key < candidateKey ? -1 : key > candidateKey ? 1 : 0;
+            if (order == 0) order = std::memcmp(id + 9, candidate + 9, kIdSize - 9);
+            if (order == 0) {
+                entry = middle;
+                return true;
+            }
+            if (order > 0) {
                 low = middle + 1;
+                lowKey = candidateKey;
             } else {
                 high = middle;
+                highKey = candidateKey;
             }
+            guess = high - low <= before / 2;
         }
         return false;
     }
 
-    int data() const { return data_.get(); }
-    // Where the objects end: the data file's checksum follows them.
-    std::uint64_t objectsEnd() const { return dataSize_ - kChecksumSize; }
-    // Where the object that starts at `offset` ends (where the next begins)
-    // and the CRC-32 of its bytes there; false when no object starts there.
-    bool entryAt(std::uint64_t offset, std::uint64_t& end, std::uint32_t& crc) const {
-        const auto found = std::lower_bound(starts_.begin(), starts_.end(), Start{offset, 0});
-        if (found == starts_.end() || found->offset != offset) return false;
-        end = found + 1 == starts_.end() ? objectsEnd() : (found + 1)->offset;
-        crc = bigEndian32(crcs_ + std::size_t{found->entry} * 4);
+    // Where entry `entry` lies; false when the index says no good place.
+    bool spanOf(std::uint32_t entry, EntrySpan& span) const {
+        if (!offsetOf(entry, span.offset)) return false;
+        span.end = endAt(positions_[entry]);
+        span.crc = bigEndian32(crcs_ + std::size_t{entry} * 4);
         return true;
     }
 
-private:
-    PackIndex() = default;
-
-    std::uint32_t fanout(int byte) const {
-        return bigEndian32(index_.data() + kIndexHeaderSize + std::size_t(byte) * 4);
+    // Where the entry that starts at `offset` lies; false when none does.
+    bool spanAt(std::uint64_t offset, EntrySpan& span) const {
+        const auto found = std::lower_bound(starts_.begin(), starts_.end(), Start{offset, 0});
+        if (found == starts_.end() || found->offset != offset) return false;
+        span.offset = offset;
+        span.end = endAt(static_cast<std::size_t>(found - starts_.begin()));
+        span.crc = bigEndian32(crcs_ + std::size_t{found->entry} * 4);
+        return true;
     }
 
+    // Where entry `entry` starts in the data file; false when the index
+    // says no good place.
     bool offsetOf(std::uint32_t entry, std::uint64_t& offset) const {
         const std::uint32_t small = bigEndian32(offsets_ + std::size_t{entry} * 4);
         if ((small & 0x80000000u) == 0) {
@@ -178,6 +229,26 @@ private:
             offset = (std::uint64_t{bigEndian32(at)} << 32) | bigEndian32(at + 4);
         }
         return offset >= kPackHeaderSize && offset < objectsEnd();
+    }
+
+    int data() const { return data_.get(); }
+    // Where the objects end: the data file's checksum follows them.
+    std::uint64_t objectsEnd() const { return dataSize_ - kChecksumSize; }
+
+private:
+    PackIndex() = default;
+
+    std::uint32_t fanout(int byte) const {
+        return bigEndian32(index_.data() + kIndexHeaderSize + std::size_t(byte) * 4);
+    }
+
+    const unsigned char* idAt(std::uint32_t entry) const {
+        return ids_ + std::size_t{entry} * kIdSize;
+    }
+
+    // Where the object at `position` of the data file's order ends.
+    std::uint64_t endAt(std::size_t position) const {
+        return position + 1 == starts_.size() ? objectsEnd() : starts_[position + 1].offset;
     }
 
     // Whether the index is a well-formed version 2 index of the data file.
@@ -225,6 +296,10 @@ private:
             if (!offsetOf(entry, starts_[entry].offset)) return false;
         }
         std::sort(starts_.begin(), starts_.end());
+        positions_.resize(count);
+        for (std::uint32_t position = 0; position < count; ++position) {
+            positions_[starts_[position].entry] = position;
+        }
         return true;
     }
 
@@ -236,13 +311,15 @@ private:
     std::uint64_t largeCount_ = 0;
     UniqueFd data_;
     std::uint64_t dataSize_ = 0;
-    // The objects in the order they lie in the data file.
     struct Start {
         std::uint64_t offset;
         std::uint32_t entry;   // in the index
         friend bool operator<(const Start& a, const Start& b) { return a.offset < b.offset; }
     };
+    // The objects in the order they lie in the data file, and the place of
+    // each entry in that order.
     std::vector<Start> starts_;
+    std::vector<std::uint32_t> positions_;
 };
 
 struct PackReader::Object {
@@ -347,11 +424,13 @@ std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, i
     if (id.size() != kIdSize) return nullptr;
     const auto* raw = reinterpret_cast<const unsigned char*>(id.data());
     for (const auto& pack : store_->packs_) {
+        std::uint32_t entry = 0;
         std::uint64_t offset = 0;
-        if (!pack->find(raw, offset)) continue;
+        if (!pack->find(raw, entry)) continue;
+        if (!pack->offsetOf(entry, offset)) return nullptr;
         std::shared_ptr<const Object> object;
         try {
-            object = objectAt(*pack, offset, kDeepestChain);
+            object = objectAt(*pack, offset, entry, kDeepestChain);
         } catch (const std::bad_alloc&) {
             object = nullptr;   // a size no memory holds: damage, most likely
         } catch (const std::length_error&) {
@@ -404,7 +483,8 @@ bool PackReader::readTree(const ObjectId& id, std::vector<TreeEntry>& entries) {
 }
 
 std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& pack,
-                                                               std::uint64_t offset, int depth) {
+                                                               std::uint64_t offset,
+                                                               std::uint32_t entry, int depth) {
     if (auto object = store_->bases_->find(pack, offset)) return object;
     if (depth <= 0) return nullptr;
 
@@ -412,11 +492,13 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
     // its base is, then the zlib stream of its content or of the delta.
     // Its CRC-32, kept in the index, tells a damaged entry (a changed size
     // or base could otherwise give other bytes that inflate well).
-    std::uint64_t entryEnd = 0;
-    std::uint32_t crc = 0;
+    EntrySpan span;
+    const bool placed =
+        entry == PackIndex::kNoEntry ? pack.spanAt(offset, span) : pack.spanOf(entry, span);
     // Two entries of a damaged index may start at one offset: none is empty.
-    if (!pack.entryAt(offset, entryEnd, crc) || entryEnd <= offset) return nullptr;
-    const std::uint64_t length = entryEnd - offset;
+    if (!placed || span.end <= offset) return nullptr;
+    const std::uint64_t length = span.end - offset;
+    const std::uint32_t crc = span.crc;
     compressed_.resize(length);
     if (readFileAt(pack.data(), compressed_.data(), length, offset) != static_cast<std::int64_t>(length) ||
         libdeflate_crc32(0, compressed_.data(), length) != crc) {
@@ -434,6 +516,7 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
     }
 
     std::uint64_t baseOffset = 0;
+    std::uint32_t baseEntry = PackIndex::kNoEntry;
     if (type == kOffsetDelta) {
         if (at == end) return nullptr;
         byte = *at++;
@@ -446,7 +529,10 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
         if (distance == 0 || distance > offset) return nullptr;
         baseOffset = offset - distance;
     } else if (type == kReferenceDelta) {
-        if (end - at < static_cast<std::ptrdiff_t>(kIdSize) || !pack.find(at, baseOffset)) return nullptr;
+        if (end - at < static_cast<std::ptrdiff_t>(kIdSize) || !pack.find(at, baseEntry) ||
+            !pack.offsetOf(baseEntry, baseOffset)) {
+            return nullptr;
+        }
         at += kIdSize;
     } else if (type != kCommit && type != kTree && type != kBlob && type != kTag) {
         return nullptr;
@@ -465,7 +551,7 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
         // The delta first: reading the base reuses the buffer.
         const auto delta = withSpare(size);
         if (!inflate(at, stream, size, delta.get())) return nullptr;
-        const std::shared_ptr<const Object> base = objectAt(pack, baseOffset, depth - 1);
+        const std::shared_ptr<const Object> base = objectAt(pack, baseOffset, baseEntry, depth - 1);
         if (base == nullptr || !applyDelta(*base, delta.get(), size, *object)) return nullptr;
     }
     if (depth < kDeepestChain) store_->bases_->keep(pack, offset, object);

@@ -67,9 +67,11 @@ public:
 private:
     // Object `id` when a pack holds it as one of `type` that reads well.
     std::shared_ptr<const Object> read(const ObjectId& id, int type);
-    // The object at `offset` of pack `pack`, of at most `depth` deltas;
-    // nullptr when it cannot be read here.
-    std::shared_ptr<const Object> objectAt(const PackIndex& pack, std::uint64_t offset, int depth);
+    // The object at `offset` of pack `pack` (its entry in the index, when
+    // known, else PackIndex::kNoEntry), of at most `depth` deltas; nullptr
+    // when it cannot be read here.
+    std::shared_ptr<const Object> objectAt(const PackIndex& pack, std::uint64_t offset,
+                                           std::uint32_t entry, int depth);
     // `result`: `base` changed by `delta`; false when the delta is damaged.
     static bool applyDelta(const Object& base, const char* delta, std::uint64_t size, Object& result);
     // Inflates the zlib stream of `length` bytes into `size` bytes; false
