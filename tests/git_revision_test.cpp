@@ -90,11 +90,17 @@ using GitDiffTest = GitHistoryTest;
 // Every way of naming a revision and both encodings (the revision as typed
 // is the rows' first folder).
 TEST_F(GitCountTest, EveryWayOfNamingARevisionCountsAsItsCheckout) {
-    const std::string revisions[] = {
+    std::vector<std::string> revisions = {
         "v1",     "r1",          "main",     "HEAD~1",    firstId,           firstId.substr(0, 12),
         "HEAD",   "v1:src",      "v1:src/",  "v2:deep/a", "r1:legacy",       "main~1:deep/a/b/",
         "v1:",
     };
+#ifndef STEPCOUNT_SANITIZED
+    // A colon of the revision's own (a search of the commits' messages),
+    // then the subfolder's. libgit2 1.5 leaks pcre2 match data when it
+    // searches, which the sanitized program reports at exit.
+    revisions.push_back("HEAD^{/at: " + std::to_string(kFirstCommit) + "}:src");
+#endif
     for (const std::string& revision : revisions) {
         for (const char* encoding : {"cp932", "utf-8"}) {
             SCOPED_TRACE(revision + " " + encoding);
@@ -247,6 +253,7 @@ TEST_F(GitCountTest, WhatCannotBeFoundIsRefusedAndNothingIsWritten) {
         {{"--repo", at, blob},
          "'" + blob + "' names a file, not a folder tree, in the repository at " + at},
         {{"--repo", at, "v1:nope"}, "no folder 'nope' in revision 'v1'"},
+        {{"--repo", at, "v1::src"}, "no folder ':src' in revision 'v1'"},
         {{"--repo", at, "v1:src/nope/"}, "no folder 'src/nope' in revision 'v1'"},
         {{"--repo", at, "--diff", "v1", "nope"}, unknown},
         {{"--repo", at, "--diff", "nope", "v1"}, unknown},

@@ -36,7 +36,9 @@ git::RevisionTree resolveRevision(const std::string& repository, const std::stri
         }
         return tree;
     } catch (const git::GitError& whole) {
-        const std::size_t colon = revision.rfind(':');
+        // The revision and the path as git splits them, for a message that
+        // names what is not there ("no folder 'x' in revision 'v1'").
+        const std::size_t colon = revisionEnd(revision);
         if (colon == std::string::npos || colon == 0) throw;
         const std::string name = revision.substr(0, colon);
         std::string subfolder = revision.substr(colon + 1);
