@@ -208,11 +208,11 @@ public:
 
     // Where the entry that starts at `offset` lies; false when none does.
     bool spanAt(std::uint64_t offset, EntrySpan& span) const {
-        const auto found = std::lower_bound(starts_.begin(), starts_.end(), Start{offset, 0});
-        if (found == starts_.end() || found->offset != offset) return false;
+        const auto found = std::lower_bound(starts_.begin(), starts_.end(), offset << entryBits_);
+        if (found == starts_.end() || (*found >> entryBits_) != offset) return false;
         span.offset = offset;
         span.end = endAt(static_cast<std::size_t>(found - starts_.begin()));
-        span.crc = bigEndian32(crcs_ + std::size_t{found->entry} * 4);
+        span.crc = bigEndian32(crcs_ + std::size_t{*found & entryMask()} * 4);
         return true;
     }
 
@@ -248,8 +248,10 @@ private:
 
     // Where the object at `position` of the data file's order ends.
     std::uint64_t endAt(std::size_t position) const {
-        return position + 1 == starts_.size() ? objectsEnd() : starts_[position + 1].offset;
+        return position + 1 == starts_.size() ? objectsEnd() : starts_[position + 1] >> entryBits_;
     }
+
+    std::uint64_t entryMask() const { return (std::uint64_t{1} << entryBits_) - 1; }
 
     // Whether the index is a well-formed version 2 index of the data file.
     bool check() {
@@ -290,15 +292,20 @@ private:
             return false;
         }
         // Where each object starts, in order, for where each ends.
+        // An offset and an entry make one number: the offset in the high
+        // bits, as many low bits as entries need (a pack too large for the
+        // two is left to libgit2).
+        entryBits_ = static_cast<int>(std::bit_width(count));
         starts_.resize(count);
         for (std::uint32_t entry = 0; entry < count; ++entry) {
-            starts_[entry].entry = entry;
-            if (!offsetOf(entry, starts_[entry].offset)) return false;
+            std::uint64_t offset = 0;
+            if (!offsetOf(entry, offset) || std::bit_width(offset) + entryBits_ > 64) return false;
+            starts_[entry] = (offset << entryBits_) | entry;
         }
         std::sort(starts_.begin(), starts_.end());
         positions_.resize(count);
         for (std::uint32_t position = 0; position < count; ++position) {
-            positions_[starts_[position].entry] = position;
+            positions_[starts_[position] & entryMask()] = position;
         }
         return true;
     }
@@ -311,14 +318,11 @@ private:
     std::uint64_t largeCount_ = 0;
     UniqueFd data_;
     std::uint64_t dataSize_ = 0;
-    struct Start {
-        std::uint64_t offset;
-        std::uint32_t entry;   // in the index
-        friend bool operator<(const Start& a, const Start& b) { return a.offset < b.offset; }
-    };
-    // The objects in the order they lie in the data file, and the place of
-    // each entry in that order.
-    std::vector<Start> starts_;
+    // The objects in the order they lie in the data file (where each starts,
+    // shifted left by `entryBits_`, and its entry in the index), and the
+    // place of each entry in that order.
+    int entryBits_ = 0;
+    std::vector<std::uint64_t> starts_;
     std::vector<std::uint32_t> positions_;
 };
 
