@@ -208,6 +208,7 @@ public:
 
     // Where the entry that starts at `offset` lies; false when none does.
     bool spanAt(std::uint64_t offset, EntrySpan& span) const {
+        if (std::bit_width(offset) + entryBits_ > 64) return false;   // no object starts there
         const auto found = std::lower_bound(starts_.begin(), starts_.end(), offset << entryBits_);
         if (found == starts_.end() || (*found >> entryBits_) != offset) return false;
         span.offset = offset;
@@ -291,10 +292,10 @@ private:
             std::memcmp(checksum, index_.data() + size - 2 * kChecksumSize, kChecksumSize) != 0) {
             return false;
         }
-        // Where each object starts, in order, for where each ends.
-        // An offset and an entry make one number: the offset in the high
-        // bits, as many low bits as entries need (a pack too large for the
-        // two is left to libgit2).
+        // Where each object starts, in order, for where each ends: an offset
+        // and an entry make one number, the offset in the high bits and the
+        // entry in as many low bits as entries need (a pack too large for
+        // the two is left to libgit2).
         entryBits_ = static_cast<int>(std::bit_width(count));
         starts_.resize(count);
         for (std::uint32_t entry = 0; entry < count; ++entry) {
