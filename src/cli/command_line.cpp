@@ -200,8 +200,9 @@ Examples:
 A revision is read straight from the repository, never checked out. Its
 rows are those of a count of its checkout into a folder named after the
 revision; a file's size is its blob's size and its date the revision's
-commit time (a repository keeps no date per file). Symbolic links are listed
-uncounted and submodules without content, each with a message.
+commit time (a repository keeps no date per file; a tree that no commit holds
+gives none, and the date is left empty). Symbolic links are listed uncounted
+and submodules without content, each with a message.
 )";
 }
 
