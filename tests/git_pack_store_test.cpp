@@ -234,6 +234,48 @@ TEST_F(GitPackStoreTest, EveryIdOfALargeIndexIsFoundAndNoOther) {
     }
 }
 
+// A repository cloned with --shared keeps no objects of its own: it borrows
+// them from its origin's store (objects/info/alternates), whose packs are
+// read too; and so are those of a store borrowed from in turn, named by a
+// path relative to the store that names it. Comments, quoted paths and a
+// store that borrows back are passed over.
+TEST_F(GitPackStoreTest, PacksOfTheStoresARepositoryBorrowsFromAreRead) {
+    const GitRepo origin = GitRepo::create(temp.at("origin"));
+    writeHistory(origin, 2);
+    origin.git("repack -a -d -q");
+    const GitRepo middle = GitRepo::create(temp.at("middle"));
+    middle.write("m.c", "int m;\n");
+    middle.commitAll(kFirstCommit, "m");
+    middle.git("repack -a -d -q");
+    origin.git("clone -q --shared . " + shellQuoted(temp.at("borrower")));
+    const std::string objects = temp.at("borrower") + "/.git/objects";
+    const std::string middleObjects = middle.at(".git/objects");
+    const std::string originObjects = origin.at(".git/objects");
+    std::ofstream(objects + "/info/alternates", std::ios::app)
+        << "# a comment\n\"quoted\"\n" << "../../../middle/.git/objects\n";
+    std::ofstream(middleObjects + "/info/alternates") << originObjects << '\n'
+                                                      << objects << "\r\n";
+
+    // The origin as the clone names it ("origin/./.git/objects"), then the
+    // middle store, which names the origin again.
+    const std::vector<std::string> folders = git::packFoldersOf(objects);
+    ASSERT_EQ(folders.size(), 3U) << ::testing::PrintToString(folders);
+    EXPECT_EQ(folders[0], objects + "/pack");
+    EXPECT_TRUE(std::filesystem::equivalent(folders[1], originObjects + "/pack")) << folders[1];
+    EXPECT_EQ(folders[2], objects + "/../../../middle/.git/objects/pack");
+    const auto store = std::make_shared<const git::PackStore>(folders);
+    EXPECT_EQ(store->packCount(), 2U);
+    git::PackReader reader(store);
+    for (const auto& [repo, name] : {std::pair{&origin, "v1:long.sql"}, {&middle, "m:m.c"}}) {
+        SCOPED_TRACE(name);
+        std::string_view bytes;
+        const std::string id = repo->git(std::string("rev-parse ") + name).substr(0, 40);
+        const auto kept = reader.readBlob(rawId(id), bytes);
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(bytes, repo->git(std::string("cat-file blob ") + name));
+    }
+}
+
 // A blob stored without compression, a byte of its content changed and the
 // zlib checksum made to match: it still inflates, and only the index's
 // CRC-32 of the entry tells the damage.

@@ -400,16 +400,85 @@ private:
     std::uint64_t bytes_ = 0;
 };
 
-PackStore::PackStore(const std::string& packFolder) : bases_(std::make_unique<KeptBases>()) {
-    const UniqueFd folder = openFolder(packFolder);
-    std::vector<ListedEntry> entries;
-    if (!folder.valid() || !listFolder(folder.get(), entries)) return;
-    for (const ListedEntry& entry : entries) {
-        const std::string& name = entry.name;
-        if (!name.starts_with("pack-") || !name.ends_with(".idx")) continue;
-        const std::string base = packFolder + '/' + name.substr(0, name.size() - 4);
-        if (auto pack = PackIndex::open(base + ".idx", base + ".pack")) packs_.push_back(std::move(pack));
+PackStore::PackStore(const std::vector<std::string>& packFolders)
+    : bases_(std::make_unique<KeptBases>()) {
+    for (const std::string& packFolder : packFolders) {
+        const UniqueFd folder = openFolder(packFolder);
+        std::vector<ListedEntry> entries;
+        if (!folder.valid() || !listFolder(folder.get(), entries)) continue;
+        for (const ListedEntry& entry : entries) {
+            const std::string& name = entry.name;
+            if (!name.starts_with("pack-") || !name.ends_with(".idx")) continue;
+            const std::string base = packFolder + '/' + name.substr(0, name.size() - 4);
+            if (auto pack = PackIndex::open(base + ".idx", base + ".pack")) {
+                packs_.push_back(std::move(pack));
+            }
+        }
     }
+}
+
+namespace {
+
+// Git follows alternates of alternates this deep.
+constexpr int kDeepestAlternates = 5;
+// An alternates file longer than this is no list of a few folders.
+constexpr std::uint64_t kAlternatesLimit = 64 * 1024;
+
+// The lines of the alternates file of `objectFolder`; none when it has none.
+std::vector<std::string> alternatesOf(const std::string& objectFolder) {
+    std::vector<std::string> lines;
+    std::string text;
+    try {
+        FileFacts facts;
+        const UniqueFd file =
+            openRegularFileForReading(FileLocation(objectFolder + "/info/alternates"), facts);
+        if (facts.size > kAlternatesLimit) return lines;
+        text.resize(facts.size);
+        const std::int64_t got = readFileAt(file.get(), text.data(), text.size(), 0);
+        if (got != static_cast<std::int64_t>(text.size())) return lines;
+    } catch (const Exception&) {
+        return lines;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] != '#' && line[0] != '"') lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Adds the pack folder of `objectFolder` and of the stores it borrows from,
+// each once however it is named, to `packFolders`; `seen`: the stores
+// already added.
+void addPackFolders(const std::string& objectFolder, int depth, std::vector<FolderIdentity>& seen,
+                    std::vector<std::string>& packFolders) {
+    FolderIdentity identity;
+    const UniqueFd folder = openFolder(objectFolder);
+    if (!folder.valid() || !identifyFolder(folder.get(), identity) ||
+        std::find(seen.begin(), seen.end(), identity) != seen.end()) {
+        return;
+    }
+    seen.push_back(identity);
+    packFolders.push_back(objectFolder + "/pack");
+    if (depth == kDeepestAlternates) return;
+    for (const std::string& alternate : alternatesOf(objectFolder)) {
+        // A relative path is relative to the store that lists it.
+        addPackFolders(alternate[0] == '/' ? alternate : objectFolder + '/' + alternate, depth + 1,
+                       seen, packFolders);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> packFoldersOf(const std::string& objectFolder) {
+    std::vector<FolderIdentity> seen;
+    std::vector<std::string> packFolders;
+    addPackFolders(objectFolder, 0, seen, packFolders);
+    return packFolders;
 }
 
 PackStore::~PackStore() = default;

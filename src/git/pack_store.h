@@ -26,10 +26,12 @@ class PackIndex;
 // every thread (only the kept bases change, under their lock).
 class PackStore {
 public:
-    // The packs (`*.idx` with their `*.pack`) in the folder `packFolder`;
+    // The packs (`*.idx` with their `*.pack`) in the folders `packFolders`;
     // those that cannot be read, or are of a form this does not read, are
-    // left out. A folder that cannot be listed gives a store without packs.
-    explicit PackStore(const std::string& packFolder);
+    // left out. A folder that cannot be listed gives no packs.
+    explicit PackStore(const std::vector<std::string>& packFolders);
+    explicit PackStore(const std::string& packFolder)
+        : PackStore(std::vector<std::string>{packFolder}) {}
     ~PackStore();
     PackStore(const PackStore&) = delete;
     PackStore& operator=(const PackStore&) = delete;
@@ -44,6 +46,12 @@ private:
     // the files read next are often changes to the same.
     std::unique_ptr<KeptBases> bases_;
 };
+
+// The pack folders of the object store `objectFolder` (a repository's
+// "objects") and of the stores it borrows objects from (listed in its
+// "info/alternates", as `git clone --shared` makes), its own first. Lines of
+// a form this does not read (quoted) are left to libgit2.
+std::vector<std::string> packFoldersOf(const std::string& objectFolder);
 
 // One thread's reader of a store.
 class PackReader {

@@ -58,7 +58,7 @@ public:
     LibGit2Repository(git_repository* repository, std::string openedAt)
         : repository_(repository, git_repository_free),
           openedAt_(std::move(openedAt)),
-          packs_(packStoreOf(std::string(git_repository_commondir(repository)) + "objects/pack")) {}
+          packs_(packStoreOf(std::string(git_repository_commondir(repository)) + "objects")) {}
 
     RevisionTree resolve(const std::string& revision, const std::string& subfolder) override {
         OwnedObject object;
@@ -148,8 +148,9 @@ public:
     }
 
 private:
-    // The store of the packs in `folder`, shared by the threads that read
-    // it at the same time, opened again once none does.
+    // The store of the packs of the object store `folder` (and of those it
+    // borrows from), shared by the threads that read it at the same time,
+    // opened again once none does.
     static std::shared_ptr<const PackStore> packStoreOf(const std::string& folder) {
         static std::mutex mutex;
         static std::map<std::string, std::weak_ptr<const PackStore>> stores;
@@ -157,7 +158,7 @@ private:
         std::weak_ptr<const PackStore>& shared = stores[folder];
         std::shared_ptr<const PackStore> store = shared.lock();
         if (store == nullptr) {
-            store = std::make_shared<const PackStore>(folder);
+            store = std::make_shared<const PackStore>(packFoldersOf(folder));
             shared = store;
         }
         return store;
