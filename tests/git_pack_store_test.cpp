@@ -3,11 +3,13 @@
 // as git itself reads it, and damaged or unknown data is left to libgit2
 // rather than read wrongly.
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "git/pack_store.h"
@@ -23,6 +25,16 @@ git::ObjectId rawId(const std::string& hex) {
         id += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
     }
     return id;
+}
+
+// The Adler-32 checksum that ends a zlib stream of `data`.
+std::uint32_t adler32(std::string_view data) {
+    std::uint32_t a = 1, b = 0;
+    for (const char byte : data) {
+        a = (a + static_cast<unsigned char>(byte)) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
 }
 
 struct StoredObject {
@@ -74,7 +86,8 @@ std::string treeLines(const std::vector<git::TreeEntry>& entries) {
 class GitPackStoreTest : public GitTest {
 protected:
     git::PackReader readerOf(const GitRepo& repo) {
-        return git::PackReader(std::make_shared<const git::PackStore>(repo.at(".git/objects/pack")));
+        return git::PackReader(std::make_shared<const git::PackStore>(
+            std::vector<std::string>{repo.at(".git/objects")}));
     }
 
     // Every blob and tree of the repository reads from the packs as git
@@ -258,11 +271,11 @@ TEST_F(GitPackStoreTest, PacksOfTheStoresARepositoryBorrowsFromAreRead) {
 
     // The origin as the clone names it ("origin/./.git/objects"), then the
     // middle store, which names the origin again.
-    const std::vector<std::string> folders = git::packFoldersOf(objects);
+    const std::vector<std::string> folders = git::objectFoldersOf(objects);
     ASSERT_EQ(folders.size(), 3U) << ::testing::PrintToString(folders);
-    EXPECT_EQ(folders[0], objects + "/pack");
-    EXPECT_TRUE(std::filesystem::equivalent(folders[1], originObjects + "/pack")) << folders[1];
-    EXPECT_EQ(folders[2], objects + "/../../../middle/.git/objects/pack");
+    EXPECT_EQ(folders[0], objects);
+    EXPECT_TRUE(std::filesystem::equivalent(folders[1], originObjects)) << folders[1];
+    EXPECT_EQ(folders[2], objects + "/../../../middle/.git/objects");
     const auto store = std::make_shared<const git::PackStore>(folders);
     EXPECT_EQ(store->packCount(), 2U);
     git::PackReader reader(store);
@@ -304,12 +317,7 @@ TEST_F(GitPackStoreTest, AnEntryChangedSoThatItStillInflatesIsNotRead) {
     }
 
     pack[at + 4] = 'S';   // "int Stored_as_it_is;"
-    std::uint32_t a = 1, b = 0;   // Adler-32 of the changed content
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        a = (a + static_cast<unsigned char>(pack[at + i])) % 65521;
-        b = (b + a) % 65521;
-    }
-    const std::uint32_t adler = (b << 16) | a;
+    const std::uint32_t adler = adler32(std::string_view(pack).substr(at, content.size()));
     for (int i = 0; i < 4; ++i) pack[at + content.size() + i] = static_cast<char>(adler >> (24 - 8 * i));
     std::filesystem::permissions(packPath, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
@@ -320,23 +328,73 @@ TEST_F(GitPackStoreTest, AnEntryChangedSoThatItStillInflatesIsNotRead) {
     EXPECT_EQ(readerOf(repo).readBlob(id, bytes), nullptr);
 }
 
-// A loose object is not in the packs: the caller reads it through libgit2.
-TEST_F(GitPackStoreTest, LooseObjectsAreNotInThePacks) {
+// A zlib stream that stores `data` as it is (one block of at most 65535
+// bytes), as a loose object's file holds it compressed.
+std::string storedStream(const std::string& data) {
+    std::string stream = "\x78\x01\x01";
+    const auto length = static_cast<std::uint16_t>(data.size());
+    for (const std::uint16_t half : {length, static_cast<std::uint16_t>(~length)}) {
+        stream += static_cast<char>(half & 0xFF);
+        stream += static_cast<char>(half >> 8);
+    }
+    stream += data;
+    const std::uint32_t adler = adler32(data);
+    for (int i = 0; i < 4; ++i) stream += static_cast<char>(adler >> (24 - 8 * i));
+    return stream;
+}
+
+// Loose objects (not yet packed) read as git reads them, the packed ones
+// still from their pack: a blob, a tree, a blob that inflates to far more
+// than four times its file; a commit is no blob. Loose files whose header
+// does not tell the content truly, or whose stream is cut short, are left
+// to libgit2.
+TEST_F(GitPackStoreTest, LooseObjectsReadAsGitReadsThem) {
     const GitRepo repo = GitRepo::create(temp.at("repo"));
     repo.write("a.c", "int a;\n");
     repo.commitAll(kFirstCommit, "v1");
     repo.git("repack -a -d -q");
     repo.write("b.c", "int b;\n");
+    repo.write("same.sql", std::string(200000, '-') + "\n");
     repo.commitAll(kFirstCommit + 2, "v2");
     git::PackReader reader = readerOf(repo);
     std::string_view bytes;
-    const std::string packed = repo.git("rev-parse v1:a.c").substr(0, 40);
-    const std::string loose = repo.git("rev-parse v2:b.c").substr(0, 40);
-    const auto kept = reader.readBlob(rawId(packed), bytes);
-    ASSERT_NE(kept, nullptr);
-    EXPECT_EQ(bytes, "int a;\n");
-    EXPECT_EQ(reader.readBlob(rawId(loose), bytes), nullptr);
+    for (const char* name : {"v1:a.c", "v2:b.c", "v2:same.sql"}) {
+        SCOPED_TRACE(name);
+        const auto kept =
+            reader.readBlob(rawId(repo.git(std::string("rev-parse ") + name).substr(0, 40)), bytes);
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(bytes, repo.git(std::string("cat-file blob ") + name));
+    }
+    const std::string tree = repo.git("rev-parse v2^{tree}").substr(0, 40);
+    std::vector<git::TreeEntry> entries;
+    ASSERT_TRUE(reader.readTree(rawId(tree), entries));
+    EXPECT_EQ(treeLines(entries), gitTree(repo, tree));
+    EXPECT_EQ(reader.readBlob(rawId(repo.git("rev-parse v2").substr(0, 40)), bytes), nullptr);
     EXPECT_EQ(reader.readBlob("short", bytes), nullptr);
+
+    // Loose files written here, under made-up ids.
+    const std::pair<std::string, bool> files[] = {
+        {storedStream(std::string("blob 7\0int b;\n", 14)), true},
+        {storedStream(std::string("blob 5\0int b;\n", 14)), false},     // a size too small
+        {storedStream(std::string("blob 70\0int b;\n", 15)), false},    // too large
+        {storedStream(std::string("blob7\0int b;\n", 13)), false},      // no space
+        {storedStream(std::string("blob x\0int b;\n", 14)), false},     // no size
+        {storedStream("blob 7 int b;\n"), false},                        // no zero byte
+        {storedStream(std::string("tree 7\0int b;\n", 14)), false},     // not a blob
+        {storedStream(std::string("blob 7\0int b;\n", 14)).substr(0, 12), false},   // cut short
+    };
+    int made = 0;
+    for (const auto& [file, good] : files) {
+        const std::string hex = "ee" + std::string(37, '0') + std::to_string(made++);
+        SCOPED_TRACE(hex);
+        std::filesystem::create_directories(repo.at(".git/objects/ee"));
+        std::ofstream(repo.at(".git/objects/ee/" + hex.substr(2)), std::ios::binary) << file;
+        const auto kept = reader.readBlob(rawId(hex), bytes);
+        EXPECT_EQ(kept != nullptr, good);
+        if (kept != nullptr) {
+            EXPECT_EQ(bytes, "int b;\n");
+        }
+    }
 }
 
 // Bytes of a pack and of its index changed one at a time, and the pack cut
@@ -395,9 +453,9 @@ TEST_F(GitPackStoreTest, DamagedPacksAreNeverReadWrongly) {
     // Cut short, the pack no longer matches its index: it is left out.
     const std::string original = readFile(packPath.string());
     rewrite(packPath, original.substr(0, original.size() / 2));
-    EXPECT_EQ(git::PackStore(repo.at(".git/objects/pack")).packCount(), 0U);
+    EXPECT_EQ(git::PackStore({repo.at(".git/objects")}).packCount(), 0U);
     rewrite(packPath, original);
-    EXPECT_EQ(git::PackStore(repo.at(".git/objects/pack")).packCount(), 1U);
+    EXPECT_EQ(git::PackStore({repo.at(".git/objects")}).packCount(), 1U);
 }
 
 }  // namespace

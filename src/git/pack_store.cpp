@@ -47,6 +47,10 @@ constexpr std::uint64_t kKeptTotalLimit = std::uint64_t{32} << 20;
 constexpr std::uint64_t kKeptTotalFloor = std::uint64_t{8} << 20;
 constexpr std::uint64_t kKeptPerReader = std::uint64_t{2} << 20;
 constexpr std::uint64_t kReadersWithin = 4;   // readers that the whole total allows
+// Loose objects of more bytes than these, in their file or inflated, are
+// left to libgit2.
+constexpr std::uint64_t kLooseFileLimit = std::uint64_t{1} << 30;
+constexpr std::uint64_t kLooseObjectLimit = std::uint64_t{4} << 30;
 // The read buffer of a thread is given back after a larger object.
 constexpr std::size_t kBufferKeptLimit = std::size_t{4} << 20;
 
@@ -400,9 +404,10 @@ private:
     std::uint64_t bytes_ = 0;
 };
 
-PackStore::PackStore(const std::vector<std::string>& packFolders)
-    : bases_(std::make_unique<KeptBases>()) {
-    for (const std::string& packFolder : packFolders) {
+PackStore::PackStore(std::vector<std::string> objectFolders)
+    : objectFolders_(std::move(objectFolders)), bases_(std::make_unique<KeptBases>()) {
+    for (const std::string& objectFolder : objectFolders_) {
+        const std::string packFolder = objectFolder + "/pack";
         const UniqueFd folder = openFolder(packFolder);
         std::vector<ListedEntry> entries;
         if (!folder.valid() || !listFolder(folder.get(), entries)) continue;
@@ -451,11 +456,10 @@ std::vector<std::string> alternatesOf(const std::string& objectFolder) {
     return lines;
 }
 
-// Adds the pack folder of `objectFolder` and of the stores it borrows from,
-// each once however it is named, to `packFolders`; `seen`: the stores
-// already added.
-void addPackFolders(const std::string& objectFolder, int depth, std::vector<FolderIdentity>& seen,
-                    std::vector<std::string>& packFolders) {
+// Adds `objectFolder` and the stores it borrows from, each once however it
+// is named, to `objectFolders`; `seen`: the stores already added.
+void addObjectFolders(const std::string& objectFolder, int depth, std::vector<FolderIdentity>& seen,
+                      std::vector<std::string>& objectFolders) {
     FolderIdentity identity;
     const UniqueFd folder = openFolder(objectFolder);
     if (!folder.valid() || !identifyFolder(folder.get(), identity) ||
@@ -463,22 +467,22 @@ void addPackFolders(const std::string& objectFolder, int depth, std::vector<Fold
         return;
     }
     seen.push_back(identity);
-    packFolders.push_back(objectFolder + "/pack");
+    objectFolders.push_back(objectFolder);
     if (depth == kDeepestAlternates) return;
     for (const std::string& alternate : alternatesOf(objectFolder)) {
         // A relative path is relative to the store that lists it.
-        addPackFolders(alternate[0] == '/' ? alternate : objectFolder + '/' + alternate, depth + 1,
-                       seen, packFolders);
+        addObjectFolders(alternate[0] == '/' ? alternate : objectFolder + '/' + alternate,
+                         depth + 1, seen, objectFolders);
     }
 }
 
 }  // namespace
 
-std::vector<std::string> packFoldersOf(const std::string& objectFolder) {
+std::vector<std::string> objectFoldersOf(const std::string& objectFolder) {
     std::vector<FolderIdentity> seen;
-    std::vector<std::string> packFolders;
-    addPackFolders(objectFolder, 0, seen, packFolders);
-    return packFolders;
+    std::vector<std::string> objectFolders;
+    addObjectFolders(objectFolder, 0, seen, objectFolders);
+    return objectFolders;
 }
 
 PackStore::~PackStore() = default;
@@ -512,6 +516,78 @@ std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, i
         }
         if (compressed_.capacity() > kBufferKeptLimit) std::vector<char>().swap(compressed_);
         return object != nullptr && object->type == type ? object : nullptr;
+    }
+    std::shared_ptr<const Object> object;
+    try {
+        object = readLoose(id, type);
+    } catch (const std::bad_alloc&) {
+        object = nullptr;
+    } catch (const std::length_error&) {
+        object = nullptr;
+    }
+    if (compressed_.capacity() > kBufferKeptLimit) std::vector<char>().swap(compressed_);
+    return object;
+}
+
+std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& id, int type) {
+    // objects/ab/cdef...: the id in hexadecimal, its first two digits a folder.
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string name;
+    for (const unsigned char byte : id) {
+        name += kDigits[byte >> 4];
+        name += kDigits[byte & 15];
+        if (name.size() == 2) name += '/';
+    }
+    for (const std::string& folder : store_->objectFolders_) {
+        FileFacts facts;
+        UniqueFd file;
+        try {
+            file = openRegularFileForReading(FileLocation(folder + '/' + name), facts);
+        } catch (const Exception&) {
+            continue;   // not in this store
+        }
+        // A zlib stream of "TYPE SIZE", a zero byte and the content.
+        if (facts.size == 0 || facts.size > kLooseFileLimit) return nullptr;
+        compressed_.resize(facts.size);
+        if (readFileAt(file.get(), compressed_.data(), facts.size, 0) !=
+            static_cast<std::int64_t>(facts.size)) {
+            return nullptr;
+        }
+        // The stream does not say how much it holds: room for text that
+        // inflates to four times its size, more while it does not fit.
+        for (std::uint64_t room = facts.size * 4 + 64; room <= kLooseObjectLimit; room *= 4) {
+            auto bytes = withSpare(room);
+            std::size_t inflated = 0;
+            const libdeflate_result result = libdeflate_zlib_decompress(
+                decompressor_, compressed_.data(), facts.size, bytes.get(), room, &inflated);
+            if (result == LIBDEFLATE_INSUFFICIENT_SPACE) continue;
+            if (result != LIBDEFLATE_SUCCESS) return nullptr;
+            const std::string_view whole(bytes.get(), inflated);
+            const std::size_t space = whole.find(' ');
+            const std::size_t end = whole.find('\0');
+            if (space == std::string_view::npos || end == std::string_view::npos || end <= space + 1 ||
+                end - space - 1 > 19) {
+                return nullptr;
+            }
+            const std::string_view kind = whole.substr(0, space);
+            const int found = kind == "blob" ? kBlob : kind == "tree" ? kTree
+                            : kind == "commit" ? kCommit : kind == "tag" ? kTag : 0;
+            std::uint64_t size = 0;
+            for (const char digit : whole.substr(space + 1, end - space - 1)) {
+                if (digit < '0' || digit > '9') return nullptr;
+                size = size * 10 + static_cast<std::uint64_t>(digit - '0');
+            }
+            if (found != type || size != inflated - end - 1) return nullptr;
+            auto object = std::make_shared<Object>();
+            object->type = type;
+            object->size = size;
+            // The content to the front, its spare bytes after it.
+            std::memmove(bytes.get(), bytes.get() + end + 1, size);
+            std::memset(bytes.get() + size, 0, kSpare);
+            object->bytes = std::move(bytes);
+            return object;
+        }
+        return nullptr;
     }
     return nullptr;
 }

@@ -1,11 +1,11 @@
-// The packs of a repository's object store, read straight from their files:
-// blobs and trees, whole or as chains of deltas, inflated by libdeflate,
-// two to three times quicker than the zlib streams libgit2 reads them with.
-// Reading a revision is mostly inflating its files, so this is where its
-// time goes. Anything out of the ordinary (a loose object, an object of
-// another repository's store, a pack written after the store was opened, a
-// pack format this does not know, damaged data) is left to libgit2: a read
-// here says "not here" and the caller asks libgit2.
+// A repository's object store read straight from its files: blobs and
+// trees of its packs, whole or as chains of deltas, and its loose objects,
+// inflated by libdeflate, two to three times quicker than the zlib streams
+// libgit2 reads them with. Reading a revision is mostly inflating its files,
+// so this is where its time goes. Anything out of the ordinary (a pack
+// written after the store was opened, a pack format this does not know,
+// damaged data) is left to libgit2: a read here says "not here" and the
+// caller asks libgit2.
 #pragma once
 
 #include <cstdint>
@@ -26,12 +26,11 @@ class PackIndex;
 // every thread (only the kept bases change, under their lock).
 class PackStore {
 public:
-    // The packs (`*.idx` with their `*.pack`) in the folders `packFolders`;
-    // those that cannot be read, or are of a form this does not read, are
-    // left out. A folder that cannot be listed gives no packs.
-    explicit PackStore(const std::vector<std::string>& packFolders);
-    explicit PackStore(const std::string& packFolder)
-        : PackStore(std::vector<std::string>{packFolder}) {}
+    // The object stores `objectFolders` (a repository's "objects" and those
+    // it borrows from): their packs (`pack/*.idx` with their `*.pack`) and
+    // their loose objects. Packs that cannot be read, or are of a form this
+    // does not read, are left out; so is a folder that cannot be listed.
+    explicit PackStore(std::vector<std::string> objectFolders);
     ~PackStore();
     PackStore(const PackStore&) = delete;
     PackStore& operator=(const PackStore&) = delete;
@@ -41,17 +40,18 @@ public:
 private:
     friend class PackReader;
     class KeptBases;
+    std::vector<std::string> objectFolders_;
     std::vector<std::unique_ptr<PackIndex>> packs_;
     // The objects read lately as the bases of deltas, for all threads:
     // the files read next are often changes to the same.
     std::unique_ptr<KeptBases> bases_;
 };
 
-// The pack folders of the object store `objectFolder` (a repository's
-// "objects") and of the stores it borrows objects from (listed in its
-// "info/alternates", as `git clone --shared` makes), its own first. Lines of
-// a form this does not read (quoted) are left to libgit2.
-std::vector<std::string> packFoldersOf(const std::string& objectFolder);
+// The object store `objectFolder` (a repository's "objects") and the stores
+// it borrows objects from (listed in its "info/alternates", as `git clone
+// --shared` makes), its own first, each once. Lines of a form this does not
+// read (quoted) are left to libgit2.
+std::vector<std::string> objectFoldersOf(const std::string& objectFolder);
 
 // One thread's reader of a store.
 class PackReader {
@@ -75,6 +75,9 @@ public:
 private:
     // Object `id` when a pack holds it as one of `type` that reads well.
     std::shared_ptr<const Object> read(const ObjectId& id, int type);
+    // Object `id` when a store holds it loose as one of `type` that reads
+    // well.
+    std::shared_ptr<const Object> readLoose(const ObjectId& id, int type);
     // The object at `offset` of pack `pack` (its entry in the index, when
     // known, else PackIndex::kNoEntry), of at most `depth` deltas; nullptr
     // when it cannot be read here.

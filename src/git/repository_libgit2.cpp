@@ -158,7 +158,7 @@ private:
         std::weak_ptr<const PackStore>& shared = stores[folder];
         std::shared_ptr<const PackStore> store = shared.lock();
         if (store == nullptr) {
-            store = std::make_shared<const PackStore>(packFoldersOf(folder));
+            store = std::make_shared<const PackStore>(objectFoldersOf(folder));
             shared = store;
         }
         return store;
