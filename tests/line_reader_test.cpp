@@ -1,9 +1,12 @@
 // The line reader: where lines end, the 256-byte window of each line, lines
-// and breaks that straddle the reader's chunks, the readers of threads.
+// and breaks that straddle the reader's chunks, read from a file and from
+// memory, the readers of threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <set>
@@ -23,14 +26,43 @@ using Lines = std::vector<std::string>;
 constexpr std::size_t kChunk = LineReader::kChunkSize;
 constexpr std::size_t kWindow = LineReader::kWindowSize;
 
-// The windows that the reader hands out for a file holding `bytes`.
-Lines windowsOf(const std::string& bytes) {
-    testing::TempDir dir;
+// A file's bytes in memory (as a blob of a repository is), in an
+// allocation of their very size: the sanitizers' build catches a read past
+// their end.
+class BytesInMemory : public FileContents {
+public:
+    explicit BytesInMemory(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::shared_ptr<const void> load(const std::string&, std::string_view& bytes,
+                                     FileFacts& facts) const override {
+        std::shared_ptr<char[]> copy(new char[bytes_.size()]);
+        std::copy(bytes_.begin(), bytes_.end(), copy.get());
+        bytes = std::string_view(copy.get(), bytes_.size());
+        facts.size = bytes_.size();
+        return copy;
+    }
+
+private:
+    std::string bytes_;
+};
+
+Lines windowsFrom(const FileLocation& file) {
     const std::unique_ptr<LineReader> reader = LineReader::create();
-    reader->open(dir.write("lines.txt", bytes));
+    reader->open(file);
     Lines windows;
     std::string_view window;
     while (reader->next(window)) windows.emplace_back(window);
+    return windows;
+}
+
+// The windows that the reader hands out for a file holding `bytes`; read
+// from memory, the same bytes give the same windows.
+Lines windowsOf(const std::string& bytes) {
+    testing::TempDir dir;
+    const Lines windows = windowsFrom(dir.write("lines.txt", bytes));
+    const BytesInMemory inMemory(bytes);
+    FileLocation memory("lines.txt");
+    memory.contents = &inMemory;
+    EXPECT_EQ(windowsFrom(memory), windows) << "read from memory";
     return windows;
 }
 

@@ -86,10 +86,11 @@ bool LineReader::fill() {
     std::int64_t got;
     if (inMemory_) {
         got = static_cast<std::int64_t>(std::min(kChunkSize, memory_.size() - memoryRead_));
-        std::memcpy(chunk_, memory_.data() + memoryRead_, static_cast<std::size_t>(got));
+        chunk_ = memory_.data() + memoryRead_;
         memoryRead_ += static_cast<std::size_t>(got);
     } else {
-        got = readFile(fd_.get(), chunk_, kChunkSize);
+        chunk_ = buffer_;
+        got = readFile(fd_.get(), buffer_, kChunkSize);
     }
     if (got < 0) throw systemFailure("Cannot read file", path_, errno);
     if (got == 0) {
@@ -109,8 +110,18 @@ bool LineReader::fill() {
 // its window are not looked at again.
 void LineReader::findBreaks() {
     std::size_t count = 0;
+    // The chunk's last bytes, when they fill no whole block, are looked at
+    // in a copy: nothing after the chunk is read, for a file in memory has
+    // nothing there.
+    char last[kBlock];
     for (std::size_t block = 0; block < end_; block += kBlock) {
-        const char* const bytes = chunk_ + block;
+        const char* bytes = chunk_ + block;
+        const std::size_t held = end_ - block;
+        if (held < kBlock) {
+            std::memcpy(last, bytes, held);
+            std::memset(last + held, 0, kBlock - held);
+            bytes = last;
+        }
         std::uint64_t mask = 0;
 #if defined(__SSE2__)
         const __m128i lf = _mm_set1_epi8('\n');
@@ -125,8 +136,6 @@ void LineReader::findBreaks() {
             if (bytes[i] == '\n' || bytes[i] == '\r') mask |= std::uint64_t{1} << i;
         }
 #endif
-        const std::size_t held = end_ - block;
-        if (held < kBlock) mask &= (std::uint64_t{1} << held) - 1;
         // Most blocks hold few breaks: four are written whether they are
         // there or not (the extra entries lie beyond the count), the rest
         // one by one.

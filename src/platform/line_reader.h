@@ -134,11 +134,13 @@ private:
     bool skipLF_ = false;          // the last line ended in a CR at the end of a chunk
     bool atEnd_ = false;
     char window_[kWindowSize];
-    // A block is read whole even at the end of the data: room for one more.
-    // Not aligned beyond what operator new gives: an over-aligned reader
-    // would need the aligned allocation functions, which MinGW-w64 maps to
-    // _aligned_malloc and _aligned_free.
-    char chunk_[kChunkSize + kBlock];
+    // The bytes being read: buffer_, or for a file in memory a piece of
+    // its bytes themselves (they are not copied).
+    const char* chunk_ = buffer_;
+    // Where a file's bytes are read to. Not aligned beyond what operator new
+    // gives: an over-aligned reader would need the aligned allocation
+    // functions, which MinGW-w64 maps to _aligned_malloc and _aligned_free.
+    char buffer_[kChunkSize];
     // Positions of the CR and LF bytes of chunk_, in order; room for a few
     // written beyond the last.
     std::uint32_t breaks_[kChunkSize + 8];
