@@ -85,12 +85,16 @@ private:
                                            std::uint32_t entry, int depth);
     // `result`: `base` changed by `delta`; false when the delta is damaged.
     static bool applyDelta(const Object& base, const char* delta, std::uint64_t size, Object& result);
-    // Inflates the zlib stream of `length` bytes into `size` bytes; false
-    // when it does not inflate to exactly that many.
+    // Inflates the zlib stream of `length` bytes of a pack's entry, whose
+    // CRC-32 has been checked, into `size` bytes; false when it does not
+    // inflate to exactly that many.
     bool inflate(const unsigned char* stream, std::uint64_t length, std::uint64_t size, char* into);
 
     std::shared_ptr<const PackStore> store_;
     libdeflate_decompressor* decompressor_;
+    // For streams that begin with a block of the fixed codes (most short
+    // ones): it keeps the tables of those codes from one stream to the next.
+    libdeflate_decompressor* fixedCodesDecompressor_;
     std::vector<char> compressed_;      // the entry being read
 };
 
