@@ -51,6 +51,8 @@ constexpr std::uint64_t kReadersWithin = 4;   // readers that the whole total al
 // left to libgit2.
 constexpr std::uint64_t kLooseFileLimit = std::uint64_t{1} << 30;
 constexpr std::uint64_t kLooseObjectLimit = std::uint64_t{4} << 30;
+// Tries for the lock of the kept bases before a thread waits for it.
+constexpr int kLockTries = 200;
 // The most of a delta's base asked into the processor's caches before the
 // delta is applied.
 constexpr std::uint64_t kPrefetchedBaseLimit = std::uint64_t{256} << 10;
@@ -375,7 +377,7 @@ public:
     }
 
     std::shared_ptr<const Object> find(const PackIndex& pack, std::uint64_t offset) {
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::unique_lock<std::mutex> lock = lockSoon();
         const auto found = at_.find(Key{&pack, offset});
         if (found == at_.end()) return nullptr;
         order_.splice(order_.begin(), order_, found->second);
@@ -384,16 +386,22 @@ public:
 
     void keep(const PackIndex& pack, std::uint64_t offset, std::shared_ptr<const Object> object) {
         if (object->size > kKeptObjectLimit) return;
-        const std::lock_guard<std::mutex> lock(mutex_);
+        // The new entry is made, and the objects given up for it are freed,
+        // outside the lock: the other threads look up their every object
+        // under it.
         const Key key{&pack, offset};
+        std::list<Kept> added;
+        added.push_back(Kept{key, std::move(object)});
+        std::list<Kept> givenUp;
+        const std::unique_lock<std::mutex> lock = lockSoon();
         if (at_.contains(key)) return;   // another thread read it too
-        bytes_ += object->size;
-        order_.push_front(Kept{key, std::move(object)});
+        bytes_ += added.front().object->size;
+        order_.splice(order_.begin(), added);
         at_[key] = order_.begin();
         while (bytes_ > limit()) {
             bytes_ -= order_.back().object->size;
             at_.erase(order_.back().key);
-            order_.pop_back();
+            givenUp.splice(givenUp.end(), order_, std::prev(order_.end()));
         }
     }
 
@@ -412,6 +420,19 @@ private:
         Key key;
         std::shared_ptr<const Object> object;
     };
+
+    // The lock, tried for a little while before the thread waits for it: it
+    // is held only for a lookup, and a thread put to sleep and woken again
+    // costs more than many lookups.
+    std::unique_lock<std::mutex> lockSoon() {
+        for (int tries = 0; tries < kLockTries; ++tries) {
+            if (mutex_.try_lock()) return std::unique_lock<std::mutex>(mutex_, std::adopt_lock);
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+        return std::unique_lock<std::mutex>(mutex_);
+    }
 
     std::uint64_t limit() const {
         if (readers_ <= kReadersWithin) return kKeptTotalLimit;
