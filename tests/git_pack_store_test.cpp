@@ -289,6 +289,66 @@ TEST_F(GitPackStoreTest, PacksOfTheStoresARepositoryBorrowsFromAreRead) {
     }
 }
 
+// The text of file `file` of version `version`: lines that differ from
+// file to file, one of them from version to version.
+std::string versionedText(int file, int version) {
+    std::string text;
+    for (int line = 0; line < 4000; ++line) {
+        text += "line " + std::to_string(file * 7919 + line * 31);
+        if (line == 2000) text += " of version " + std::to_string(version);
+        text += '\n';
+    }
+    return text;
+}
+
+// More bases than the store keeps: with many readers at once each has less
+// room, and 12 MB of bases are read where 8 MiB are kept. The bases pushed
+// out read again from the pack, by every reader, as they were written.
+TEST_F(GitPackStoreTest, BasesPushedOutOfTheKeptOnesAreReadAgain) {
+    constexpr int kFiles = 240;
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    for (int version = 0; version < 2; ++version) {
+        for (int file = 0; file < kFiles; ++file) {
+            std::string name = "f";
+            name += std::to_string(file);
+            repo.write(name + ".txt", versionedText(file, version));
+        }
+        std::string tag = "v";
+        tag += std::to_string(version);
+        repo.commitAll(kFirstCommit + version, tag);
+    }
+    repo.git("repack -a -d -f -q");
+    repo.git("prune-packed");
+    const auto store = std::make_shared<const git::PackStore>(
+        std::vector<std::string>{repo.at(".git/objects")});
+    std::vector<std::unique_ptr<git::PackReader>> readers;
+    for (int reader = 0; reader < 20; ++reader) {
+        readers.push_back(std::make_unique<git::PackReader>(store));
+    }
+    std::vector<std::pair<git::ObjectId, std::string>> blobs;   // id and text, both versions
+    for (int version = 0; version < 2; ++version) {
+        std::string command = "ls-tree v";
+        command += std::to_string(version);
+        std::istringstream listed(repo.git(command));
+        std::string mode, type, id, name;
+        while (listed >> mode >> type >> id >> name) {
+            const int file = std::stoi(name.substr(1));
+            blobs.emplace_back(rawId(id), versionedText(file, version));
+        }
+    }
+    ASSERT_EQ(blobs.size(), std::size_t{2 * kFiles});
+    for (int round = 0; round < 3; ++round) {
+        int wrong = 0;
+        for (std::size_t blob = 0; blob < blobs.size(); ++blob) {
+            std::string_view bytes;
+            const auto kept = readers[(blob + static_cast<std::size_t>(round)) % readers.size()]
+                                  ->readBlob(blobs[blob].first, bytes);
+            wrong += kept == nullptr || bytes != blobs[blob].second;
+        }
+        EXPECT_EQ(wrong, 0) << "round " << round;
+    }
+}
+
 // A blob stored without compression, a byte of its content changed and the
 // zlib checksum made to match: it still inflates, and only the index's
 // CRC-32 of the entry tells the damage.
