@@ -70,8 +70,10 @@ std::uint64_t streamBound(std::uint64_t size) {
     return size + (size >> 12) + (size >> 14) + (size >> 25) + 64;
 }
 
-// Reads the whole of an open file; false when it cannot.
-bool readWhole(int fd, std::uint64_t size, std::vector<unsigned char>& bytes) {
+// Reads the whole of an open file of `size` bytes into `bytes` (a vector
+// or string of bytes); false when it cannot.
+template <typename Bytes>
+bool readWhole(int fd, std::uint64_t size, Bytes& bytes) {
     bytes.resize(size);
     const std::int64_t got = readFileAt(fd, reinterpret_cast<char*>(bytes.data()), size, 0);
     return got == static_cast<std::int64_t>(size);
@@ -480,10 +482,7 @@ std::vector<std::string> alternatesOf(const std::string& objectFolder) {
         FileFacts facts;
         const UniqueFd file =
             openRegularFileForReading(FileLocation(objectFolder + "/info/alternates"), facts);
-        if (facts.size > kAlternatesLimit) return lines;
-        text.resize(facts.size);
-        const std::int64_t got = readFileAt(file.get(), text.data(), text.size(), 0);
-        if (got != static_cast<std::int64_t>(text.size())) return lines;
+        if (facts.size > kAlternatesLimit || !readWhole(file.get(), facts.size, text)) return lines;
     } catch (const Exception&) {
         return lines;
     }
@@ -550,33 +549,28 @@ PackReader::~PackReader() {
 
 std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, int type) {
     if (id.size() != kIdSize) return nullptr;
+    std::shared_ptr<const Object> object;
+    try {
+        object = readStored(id, type);
+    } catch (const std::bad_alloc&) {
+        object = nullptr;   // a size no memory holds: damage, most likely
+    } catch (const std::length_error&) {
+        object = nullptr;
+    }
+    if (compressed_.capacity() > kBufferKeptLimit) std::vector<char>().swap(compressed_);
+    return object != nullptr && object->type == type ? object : nullptr;
+}
+
+std::shared_ptr<const PackReader::Object> PackReader::readStored(const ObjectId& id, int type) {
     const auto* raw = reinterpret_cast<const unsigned char*>(id.data());
     for (const auto& pack : store_->packs_) {
         std::uint32_t entry = 0;
         std::uint64_t offset = 0;
         if (!pack->find(raw, entry)) continue;
         if (!pack->offsetOf(entry, offset)) return nullptr;
-        std::shared_ptr<const Object> object;
-        try {
-            object = objectAt(*pack, offset, entry, kDeepestChain);
-        } catch (const std::bad_alloc&) {
-            object = nullptr;   // a size no memory holds: damage, most likely
-        } catch (const std::length_error&) {
-            object = nullptr;
-        }
-        if (compressed_.capacity() > kBufferKeptLimit) std::vector<char>().swap(compressed_);
-        return object != nullptr && object->type == type ? object : nullptr;
+        return objectAt(*pack, offset, entry, kDeepestChain);
     }
-    std::shared_ptr<const Object> object;
-    try {
-        object = readLoose(id, type);
-    } catch (const std::bad_alloc&) {
-        object = nullptr;
-    } catch (const std::length_error&) {
-        object = nullptr;
-    }
-    if (compressed_.capacity() > kBufferKeptLimit) std::vector<char>().swap(compressed_);
-    return object;
+    return readLoose(id, type);
 }
 
 std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& id, int type) {
@@ -597,10 +591,8 @@ std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& 
             continue;   // not in this store
         }
         // A zlib stream of "TYPE SIZE", a zero byte and the content.
-        if (facts.size == 0 || facts.size > kLooseFileLimit) return nullptr;
-        compressed_.resize(facts.size);
-        if (readFileAt(file.get(), compressed_.data(), facts.size, 0) !=
-            static_cast<std::int64_t>(facts.size)) {
+        if (facts.size == 0 || facts.size > kLooseFileLimit ||
+            !readWhole(file.get(), facts.size, compressed_)) {
             return nullptr;
         }
         // The stream does not say how much it holds: room for text that

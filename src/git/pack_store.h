@@ -73,8 +73,12 @@ public:
     struct Object;
 
 private:
-    // Object `id` when a pack holds it as one of `type` that reads well.
+    // Object `id` when a store holds it as one of `type` that reads well.
     std::shared_ptr<const Object> read(const ObjectId& id, int type);
+    // Object `id` from the pack that holds it (of whatever type), or else
+    // loose; throws std::bad_alloc or std::length_error for a size that no
+    // memory holds.
+    std::shared_ptr<const Object> readStored(const ObjectId& id, int type);
     // Object `id` when a store holds it loose as one of `type` that reads
     // well.
     std::shared_ptr<const Object> readLoose(const ObjectId& id, int type);
