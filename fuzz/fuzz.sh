@@ -1,9 +1,9 @@
 #!/bin/sh
-# Fuzzes the counters and the type checks with libFuzzer.
+# Fuzzes the counters, the type checks and the pack reader with libFuzzer.
 #
 #   fuzz/fuzz.sh [SECONDS] [TARGET...]
 #
-# Runs each target (default: vb c sql html cobol type_check) for SECONDS
+# Runs each target (default: vb c sql html cobol type_check pack) for SECONDS
 # (default 600), two at a time, at the lowest priority, starting from the seed
 # corpus in fuzz/corpus/TARGET and the samples of its language. New inputs go to $build/corpus/TARGET, inputs
 # that crash or break an invariant to $build/findings/TARGET. Prints the
@@ -18,7 +18,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${STEPCOUNT_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
-targets=${*:-vb c sql html cobol type_check}
+targets=${*:-vb c sql html cobol type_check pack}
 jobs=${FUZZ_JOBS:-2}
 
 "$root/tools/install_packages.sh" clang-14 libclang-rt-14-dev cmake make
