@@ -237,9 +237,43 @@ bool deltaSize(std::string_view& delta, std::uint64_t& size) {
     return false;
 }
 
-// `base` changed by `delta`: its size, the result's, then instructions that
-// copy a piece of the base (which bytes of offset and length follow: bits
-// 0-3 and 4-6; length 0 is 65536) or insert the next 1-127 bytes.
+// One instruction of a delta: a copy of a piece of the base (which bytes of
+// its offset and length follow: bits 0-3 and 4-6 of the first; length 0 is
+// 65536), or the next 1-127 bytes inserted.
+struct Instruction {
+    bool copy = false;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::string_view inserted;
+};
+
+// The instruction at the front of `delta`, taken off it; false when it is
+// cut short or is the reserved 0.
+bool nextInstruction(std::string_view& delta, Instruction& instruction) {
+    const auto first = static_cast<unsigned char>(delta.front());
+    delta.remove_prefix(1);
+    instruction = Instruction{};
+    if (first == 0) return false;
+    if ((first & 0x80) == 0) {
+        if (delta.size() < first) return false;
+        instruction.inserted = delta.substr(0, first);
+        instruction.length = first;
+        delta.remove_prefix(first);
+        return true;
+    }
+    instruction.copy = true;
+    for (int bit = 0; bit < 7; ++bit) {
+        if ((first & (1 << bit)) == 0) continue;
+        if (delta.empty()) return false;
+        const std::uint64_t byte = static_cast<unsigned char>(delta.front());
+        (bit < 4 ? instruction.offset : instruction.length) |= byte << (8 * (bit % 4));
+        delta.remove_prefix(1);
+    }
+    if (instruction.length == 0) instruction.length = 0x10000;
+    return true;
+}
+
+// `base` changed by `delta`: its size, the result's, then instructions.
 // Nothing, with `tooLarge` set, for a result of more than kLargestResult
 // bytes.
 std::optional<std::string> applied(const std::string& base, std::string_view delta, bool& tooLarge) {
@@ -254,25 +288,15 @@ std::optional<std::string> applied(const std::string& base, std::string_view del
     }
     std::string result;
     while (!delta.empty()) {
-        const auto instruction = static_cast<unsigned char>(delta.front());
-        delta.remove_prefix(1);
-        if (instruction == 0) return std::nullopt;
-        if ((instruction & 0x80) == 0) {
-            if (delta.size() < instruction) return std::nullopt;
-            result += delta.substr(0, instruction);
-            delta.remove_prefix(instruction);
+        Instruction instruction;
+        if (!nextInstruction(delta, instruction)) return std::nullopt;
+        if (!instruction.copy) {
+            result += instruction.inserted;
+        } else if (instruction.offset > base.size() ||
+                   instruction.length > base.size() - instruction.offset) {
+            return std::nullopt;
         } else {
-            std::uint64_t fields[2] = {0, 0};   // offset, length
-            for (int bit = 0; bit < 7; ++bit) {
-                if ((instruction & (1 << bit)) == 0) continue;
-                if (delta.empty()) return std::nullopt;
-                fields[bit / 4] |= std::uint64_t{static_cast<unsigned char>(delta.front())}
-                                   << (8 * (bit % 4));
-                delta.remove_prefix(1);
-            }
-            const std::uint64_t length = fields[1] == 0 ? 0x10000 : fields[1];
-            if (fields[0] > base.size() || length > base.size() - fields[0]) return std::nullopt;
-            result += base.substr(fields[0], length);
+            result += std::string_view(base).substr(instruction.offset, instruction.length);
         }
         if (result.size() > resultSize) return std::nullopt;
     }
@@ -292,24 +316,9 @@ std::string sizeBytes(std::uint64_t size) {
 // How many bytes the instructions make, as far as they can be read.
 std::uint64_t sizeMade(std::string_view instructions) {
     std::uint64_t made = 0;
-    while (!instructions.empty()) {
-        const auto instruction = static_cast<unsigned char>(instructions.front());
-        instructions.remove_prefix(1);
-        if (instruction == 0) break;
-        if ((instruction & 0x80) == 0) {
-            if (instructions.size() < instruction) break;
-            made += instruction;
-            instructions.remove_prefix(instruction);
-            continue;
-        }
-        std::uint64_t length = 0;
-        for (int bit = 0; bit < 7; ++bit) {
-            if ((instruction & (1 << bit)) == 0) continue;
-            if (instructions.empty()) return made;
-            if (bit >= 4) length |= std::uint64_t{static_cast<unsigned char>(instructions.front())} << (8 * (bit - 4));
-            instructions.remove_prefix(1);
-        }
-        made += length == 0 ? 0x10000 : length;
+    Instruction instruction;
+    while (!instructions.empty() && nextInstruction(instructions, instruction)) {
+        made += instruction.length;
     }
     return made;
 }
