@@ -48,7 +48,14 @@ constexpr std::size_t kMostEntries = 200;
 constexpr std::uint64_t kLargestResult = std::uint64_t{1} << 20;
 
 enum Kind { kWhole = 0, kTree = 1, kOffsetDelta = 2, kReferenceDelta = 3 };
-enum Type { kCommitType = 1, kTreeType = 2, kBlobType = 3 };
+// The types of a pack's entries.
+enum Type {
+    kCommitType = 1,
+    kTreeType = 2,
+    kBlobType = 3,
+    kOffsetDeltaType = 6,
+    kReferenceDeltaType = 7,
+};
 
 struct Entry {
     int control = 0;
@@ -136,24 +143,22 @@ std::vector<Entry> entriesOf(const std::uint8_t* data, std::size_t size) {
         entry.kind = entry.control & 3;
         const std::size_t length = std::min<std::size_t>(
             (data[at + 1] | (data[at + 2] << 8)) % (kLargestPayload + 1), size - at - 4);
-        const std::size_t base = data[at + 3];
+        entry.base = data[at + 3];   // which entry, once all are known
         entry.payload.assign(reinterpret_cast<const char*>(data) + at + 4, length);
         at += 4 + length;
-        const std::size_t index = entries.size();
-        if (entry.kind == kOffsetDelta && index > 0) {
-            entry.base = index - 1 - base % index;
-            entry.hasBase = true;
-        }
         entries.push_back(std::move(entry));
-        if (entries.back().kind == kReferenceDelta) entries.back().base = base;
     }
-    for (Entry& entry : entries) {
-        if (entry.kind == kReferenceDelta) {
-            entry.base %= entries.size();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Entry& entry = entries[i];
+        entry.id = idOf(i);
+        if (entry.kind == kOffsetDelta && i > 0) {
+            entry.base = i - 1 - entry.base % i;   // an earlier one
+            entry.hasBase = true;
+        } else if (entry.kind == kReferenceDelta) {
+            entry.base %= entries.size();   // any one, itself too
             entry.hasBase = true;
         }
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) entries[i].id = idOf(i);
     return entries;
 }
 
@@ -177,8 +182,8 @@ void writePack(std::vector<Entry>& entries, const std::string& folder) {
         int type = kBlobType;
         if (entry.kind == kWhole && (entry.control & 0x40) != 0) type = kCommitType;
         if (entry.kind == kTree) type = kTreeType;
-        if (entry.kind == kOffsetDelta) type = 6;
-        if (entry.kind == kReferenceDelta) type = 7;
+        if (entry.kind == kOffsetDelta) type = kOffsetDeltaType;
+        if (entry.kind == kReferenceDelta) type = kReferenceDeltaType;
         entry.bytes = entryHeader(type, declaredSize(entry));
         if (entry.kind == kOffsetDelta) {
             // No earlier entry, or one byte before the base's: no entry starts there.
