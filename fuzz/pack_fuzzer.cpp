@@ -466,5 +466,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::string_view bytes;
     check(reader.readBlob(idOf(entries.size() + 7), bytes) == nullptr, "an id of no entry read");
+
+    // Blobs stored whole read a piece at a time as what they are, and any
+    // other object stored whole as a blob fails as it is read.
+    git::PackReader streamingReader(
+        std::make_shared<const git::PackStore>(std::vector<std::string>{folder}, 0));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::optional<Content>& expected = expectedContents.of(i);
+        const bool blob = expected && expected->type == kBlobType;
+        std::unique_ptr<git::InflatingStream> stream;
+        const auto kept = streamingReader.readBlob(entries[i].id, bytes, &stream);
+        if (stream == nullptr) {
+            check((kept != nullptr) == blob, described(i, "read as a blob, streams asked for").c_str(),
+                  blob ? "but it is one" : "but it is none");
+            if (blob) check(bytes == expected->bytes, described(i, "read wrongly as a blob").c_str());
+            continue;
+        }
+        check(kept == nullptr && entries[i].kind == kWhole, described(i, "streamed").c_str(),
+              "but it is no blob stored whole");
+        std::string streamed;
+        bool failed = false;
+        try {
+            char piece[777];
+            while (const std::size_t got = stream->read(piece, sizeof piece)) streamed.append(piece, got);
+        } catch (const git::GitError&) {
+            failed = true;
+        }
+        check(failed != blob, described(i, "streamed").c_str(), blob ? "but it fails" : "but it is no blob");
+        if (blob && !failed) check(streamed == expected->bytes, described(i, "streamed wrongly").c_str());
+    }
     return 0;
 }

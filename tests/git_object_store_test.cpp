@@ -15,13 +15,6 @@
 namespace stepcount::testing {
 namespace {
 
-// The figure `name` of `git count-objects -v`.
-long objectCount(const GitRepo& repo, const std::string& name) {
-    const std::string figures = repo.git("count-objects -v");
-    const std::size_t at = figures.find(name + ": ");
-    return at == std::string::npos ? -1 : std::stol(figures.substr(at + name.size() + 2));
-}
-
 // `files` C files in folders of 100, each of `lines` lines that differ
 // from one `version` to the next in their last line only.
 void writeFiles(const GitRepo& repo, int files, int lines, int version) {
@@ -45,11 +38,11 @@ TEST_F(GitObjectStoreTest, PackedDeltaAndLooseObjectsReadAlike) {
     writeFiles(repo, 150, 30, 2);
     repo.commitAll(kFirstCommit + 2, "v2");
     repo.git("repack -a -d -f -q --depth=50 --window=250");
-    ASSERT_EQ(objectCount(repo, "count"), 0);
+    ASSERT_EQ(repo.objectCount("count"), 0);
     writeFiles(repo, 120, 30, 3);
     repo.commitAll(kFirstCommit + 4, "v3");
-    EXPECT_GT(objectCount(repo, "count"), 120);
-    EXPECT_GT(objectCount(repo, "in-pack"), 300);
+    EXPECT_GT(repo.objectCount("count"), 120);
+    EXPECT_GT(repo.objectCount("in-pack"), 300);
     // v2's files are deltas against v1's (or the other way round).
     EXPECT_NE(repo.git("verify-pack -v .git/objects/pack/*.idx").find("chain length = 1: "),
               std::string::npos);
@@ -82,7 +75,7 @@ TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
     repo.remove("d");
     repo.git("repack -q -a -d --window=0");
     repo.git("prune-packed");
-    ASSERT_GT(objectCount(repo, "size-pack"), 120 * 1024);
+    ASSERT_GT(repo.objectCount("size-pack"), 120 * 1024);
 
     std::string expected = rows::kStandardHeader + rows::folderRow("v1", "d");
     for (int file = 0; file < kFiles; ++file) {
@@ -101,6 +94,35 @@ TEST_F(GitObjectStoreTest, MemoryStaysFlatWhateverTheSizeOfThePack) {
         EXPECT_LT(counted.ran.maxRssKiB, 64 * 1024);
 #endif
     }
+}
+
+// A large file read a piece at a time whose object turns out damaged as it
+// is read (here cut short) is a file that cannot be read, as any damaged
+// object is: its row without counts, a message, and the run goes on.
+TEST_F(GitObjectStoreTest, LargeFileFoundDamagedAsItIsReadIsAFileThatCannotBeRead) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    std::string content;
+    for (int line = 0; content.size() <= (std::size_t{9} << 20); ++line) {
+        content += "int v" + std::to_string(line) + " = " + std::to_string(line % 10007 * 7919 % 10007) + ";\n";
+    }
+    repo.write("big.c", content);
+    repo.write("z.c", rows::kOneLine);
+    repo.commitAll(kFirstCommit, "v1");
+    const std::string id = repo.git("rev-parse v1:big.c").substr(0, 40);
+    const std::string file = ".git/objects/" + id.substr(0, 2) + '/' + id.substr(2);
+    std::filesystem::permissions(repo.at(file), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::resize_file(repo.at(file), std::filesystem::file_size(repo.at(file)) / 2);
+
+    const RunResult counted = run({"-l", "c", "--repo", repo.path(), "v1"});
+    EXPECT_EQ(counted.ran.status, 0);
+    EXPECT_EQ(counted.result, rows::kStandardHeader + rows::uncountedRow("v1", "big.c") + "v1,z.c,File,3," +
+                                  kFirstDate + ",1,0,0,1,1,0.0\r\n");
+    // Reported as a read that fails during a count is (with where it was
+    // being counted).
+    EXPECT_TRUE(counted.ran.err.starts_with(
+        "Cannot read file \"v1/big.c\": damaged in the repository (its stream ends early)"))
+        << counted.ran.err;
 }
 
 // A damaged object is a file, or a folder, that cannot be read: its row

@@ -83,27 +83,50 @@ std::string treeLines(const std::vector<git::TreeEntry>& entries) {
     return lines;
 }
 
+// The bytes of a stream, read in pieces of 1000 bytes.
+std::string streamed(git::InflatingStream& stream) {
+    std::string bytes;
+    char piece[1000];
+    while (const std::size_t got = stream.read(piece, sizeof piece)) bytes.append(piece, got);
+    return bytes;
+}
+
 class GitPackStoreTest : public GitTest {
 protected:
-    git::PackReader readerOf(const GitRepo& repo) {
+    git::PackReader readerOf(const GitRepo& repo,
+                             std::uint64_t streamedSize = git::PackStore::kStreamedSize) {
         return git::PackReader(std::make_shared<const git::PackStore>(
-            std::vector<std::string>{repo.at(".git/objects")}));
+            std::vector<std::string>{repo.at(".git/objects")}, streamedSize));
     }
 
     // Every blob and tree of the repository reads from the packs as git
-    // reads it; returns how many were read.
-    int expectEveryObjectReadsAsGitReadsIt(const GitRepo& repo) {
-        git::PackReader reader = readerOf(repo);
+    // reads it, blobs also as streams where they are of more bytes than
+    // `streamedSize` and stored whole; returns how many were read.
+    int expectEveryObjectReadsAsGitReadsIt(const GitRepo& repo,
+                                           std::uint64_t streamedSize = git::PackStore::kStreamedSize) {
+        git::PackReader reader = readerOf(repo, streamedSize);
         int read = 0;
         for (const StoredObject& object : storedObjects(repo)) {
             SCOPED_TRACE(object.id + ' ' + object.type);
             std::string_view bytes;
             std::vector<git::TreeEntry> entries;
             if (object.type == "blob") {
+                const std::string content = repo.git("cat-file blob " + object.id);
                 const auto kept = reader.readBlob(rawId(object.id), bytes);
                 EXPECT_NE(kept, nullptr);
                 if (kept != nullptr) {
-                    EXPECT_EQ(bytes, repo.git("cat-file blob " + object.id));
+                    EXPECT_EQ(bytes, content);
+                }
+                std::unique_ptr<git::InflatingStream> stream;
+                const auto keptOrStreamed = reader.readBlob(rawId(object.id), bytes, &stream);
+                if (stream != nullptr) {
+                    EXPECT_EQ(keptOrStreamed, nullptr);
+                    EXPECT_GT(stream->size(), streamedSize);
+                    EXPECT_EQ(stream->size(), content.size());
+                    EXPECT_EQ(streamed(*stream), content);
+                    ++streamedBlobs;
+                } else if (keptOrStreamed != nullptr) {
+                    EXPECT_EQ(bytes, content);
                 }
                 read += kept != nullptr;
             } else if (object.type == "tree") {
@@ -119,6 +142,8 @@ protected:
         }
         return read;
     }
+
+    int streamedBlobs = 0;
 };
 
 // Versions of files that change a little each time, packed into chains of
@@ -181,6 +206,11 @@ TEST_F(GitPackStoreTest, ObjectsOfEveryPackingReadAsGitReadsThem) {
                   std::count_if(objects.begin(), objects.end(), [](const StoredObject& object) {
                       return object.type == "blob" || object.type == "tree";
                   }));
+        EXPECT_EQ(streamedBlobs, 0);
+        // Blobs stored whole read as streams, deltas whole as before.
+        expectEveryObjectReadsAsGitReadsIt(repo, 0);
+        EXPECT_GT(streamedBlobs, 0);
+        streamedBlobs = 0;
     }
 
     // Offsets beyond the first objects' written in the index's 64-bit table,
@@ -386,6 +416,14 @@ TEST_F(GitPackStoreTest, AnEntryChangedSoThatItStillInflatesIsNotRead) {
     ASSERT_EQ(repo.git("cat-file blob v1:a.c"), "int Stored_as_it_is;\n");
     std::string_view bytes;
     EXPECT_EQ(readerOf(repo).readBlob(id, bytes), nullptr);
+    // Read a piece at a time, its CRC-32 is checked as its last byte is read.
+    git::PackReader reader = readerOf(repo, 0);
+    std::unique_ptr<git::InflatingStream> stream;
+    EXPECT_EQ(reader.readBlob(id, bytes, &stream), nullptr);
+    ASSERT_NE(stream, nullptr);
+    char piece[16];
+    EXPECT_EQ(stream->read(piece, 10), 10U);
+    EXPECT_THROW(stream->read(piece, sizeof piece), git::GitError);   // its last 11 bytes
 }
 
 // A zlib stream that stores `data` as it is (one block of at most 65535
@@ -432,6 +470,18 @@ TEST_F(GitPackStoreTest, LooseObjectsReadAsGitReadsThem) {
     EXPECT_EQ(reader.readBlob(rawId(repo.git("rev-parse v2").substr(0, 40)), bytes), nullptr);
     EXPECT_EQ(reader.readBlob("short", bytes), nullptr);
 
+    // The loose blobs read a piece at a time where all are.
+    git::PackReader streamingReader = readerOf(repo, 0);
+    for (const char* name : {"v2:b.c", "v2:same.sql"}) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<git::InflatingStream> stream;
+        EXPECT_EQ(streamingReader.readBlob(
+                      rawId(repo.git(std::string("rev-parse ") + name).substr(0, 40)), bytes, &stream),
+                  nullptr);
+        ASSERT_NE(stream, nullptr);
+        EXPECT_EQ(streamed(*stream), repo.git(std::string("cat-file blob ") + name));
+    }
+
     // Loose files written here, under made-up ids.
     const std::pair<std::string, bool> files[] = {
         {storedStream(std::string("blob 7\0int b;\n", 14)), true},
@@ -453,6 +503,16 @@ TEST_F(GitPackStoreTest, LooseObjectsReadAsGitReadsThem) {
         EXPECT_EQ(kept != nullptr, good);
         if (kept != nullptr) {
             EXPECT_EQ(bytes, "int b;\n");
+        }
+        // Read a piece at a time, the same files read alike, or the stream
+        // tells they are damaged (or, of no blob, there is none).
+        std::unique_ptr<git::InflatingStream> stream;
+        EXPECT_EQ(streamingReader.readBlob(rawId(hex), bytes, &stream), nullptr);
+        if (stream == nullptr) continue;
+        if (good) {
+            EXPECT_EQ(streamed(*stream), "int b;\n");
+        } else {
+            EXPECT_THROW(streamed(*stream), git::GitError);
         }
     }
 }

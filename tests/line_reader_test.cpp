@@ -32,13 +32,47 @@ constexpr std::size_t kWindow = LineReader::kWindowSize;
 class BytesInMemory : public FileContents {
 public:
     explicit BytesInMemory(std::string bytes) : bytes_(std::move(bytes)) {}
-    std::shared_ptr<const void> load(const std::string&, std::string_view& bytes,
-                                     FileFacts& facts) const override {
+    LoadedContents load(const std::string&, FileFacts& facts) const override {
         std::shared_ptr<char[]> copy(new char[bytes_.size()]);
         std::copy(bytes_.begin(), bytes_.end(), copy.get());
-        bytes = std::string_view(copy.get(), bytes_.size());
         facts.size = bytes_.size();
-        return copy;
+        LoadedContents loaded;
+        loaded.bytes = std::string_view(copy.get(), bytes_.size());
+        loaded.keeper = std::move(copy);
+        return loaded;
+    }
+
+private:
+    std::string bytes_;
+};
+
+// A file's bytes handed out a piece at a time (as a large blob of a
+// repository is), in pieces of lengths that take turns: chunks then end
+// anywhere in a line or in a CR LF.
+class BytesStreamed : public FileContents {
+public:
+    explicit BytesStreamed(std::string bytes) : bytes_(std::move(bytes)) {}
+    LoadedContents load(const std::string&, FileFacts& facts) const override {
+        class Pieces : public ContentStream {
+        public:
+            explicit Pieces(const std::string& bytes) : bytes_(bytes) {}
+            std::size_t read(char* buffer, std::size_t size) override {
+                static constexpr std::size_t kLengths[] = {1, 4093, 2, 70000, 255};
+                const std::size_t length = std::min({size, bytes_.size() - at_, kLengths[turn_++ % 5]});
+                std::copy_n(bytes_.data() + at_, length, buffer);
+                at_ += length;
+                return length;
+            }
+
+        private:
+            const std::string& bytes_;
+            std::size_t at_ = 0;
+            std::size_t turn_ = 0;
+        };
+        facts.size = bytes_.size();
+        LoadedContents loaded;
+        loaded.stream = std::make_unique<Pieces>(bytes_);
+        return loaded;
     }
 
 private:
@@ -55,7 +89,7 @@ Lines windowsFrom(const FileLocation& file) {
 }
 
 // The windows that the reader hands out for a file holding `bytes`; read
-// from memory, the same bytes give the same windows.
+// from memory, or a piece at a time, the same bytes give the same windows.
 Lines windowsOf(const std::string& bytes) {
     testing::TempDir dir;
     const Lines windows = windowsFrom(dir.write("lines.txt", bytes));
@@ -63,6 +97,10 @@ Lines windowsOf(const std::string& bytes) {
     FileLocation memory("lines.txt");
     memory.contents = &inMemory;
     EXPECT_EQ(windowsFrom(memory), windows) << "read from memory";
+    const BytesStreamed streamed(bytes);
+    FileLocation pieces("lines.txt");
+    pieces.contents = &streamed;
+    EXPECT_EQ(windowsFrom(pieces), windows) << "read a piece at a time";
     return windows;
 }
 

@@ -10,7 +10,7 @@ build=${STEPCOUNT_BUILD_DIR:-$root/build}
 
 # The window needs Qt 6 Widgets and a Japanese Gothic font for its texts;
 # counting revisions of repositories needs libgit2 (and its tests, git).
-packages="g++ cmake make pkg-config libgtest-dev qt6-base-dev fonts-ipafont-gothic libgit2-dev libdeflate-dev git"
+packages="g++ cmake make pkg-config libgtest-dev qt6-base-dev fonts-ipafont-gothic libgit2-dev libdeflate-dev zlib1g-dev git"
 # shellcheck disable=SC2086
 "$root/tools/install_packages.sh" $packages
 

@@ -18,8 +18,7 @@ public:
     BlobContents(std::string repository, ObjectId id, std::optional<std::time_t> commitTime)
         : repository_(std::move(repository)), id_(std::move(id)), commitTime_(commitTime) {}
 
-    std::shared_ptr<const void> load(const std::string& path, std::string_view& bytes,
-                                     FileFacts& facts) const override;
+    LoadedContents load(const std::string& path, FileFacts& facts) const override;
 
 private:
     std::string repository_;

@@ -1,6 +1,7 @@
 #include "git/pack_store.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <bit>
@@ -58,6 +59,14 @@ constexpr int kLockTries = 200;
 constexpr std::uint64_t kPrefetchedBaseLimit = std::uint64_t{256} << 10;
 // The read buffer of a thread is given back after a larger object.
 constexpr std::size_t kBufferKeptLimit = std::size_t{4} << 20;
+// No zlib stream inflates to more than this many times its length (at best
+// deflate codes 258 bytes in 2 bits), so an entry shorter than a streamed
+// blob's size by this much is never of one.
+constexpr std::uint64_t kMostInflation = 1032;
+// The compressed bytes of a streamed blob are read this many at a time.
+constexpr std::size_t kStreamInput = std::size_t{256} << 10;
+// The most bytes of an object's type, size and base before its data.
+constexpr std::size_t kEntryHeadLimit = 32;
 
 std::uint32_t bigEndian32(const unsigned char* bytes) {
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
@@ -148,6 +157,66 @@ void sortNumbers(std::vector<std::uint64_t>& numbers, int bits) {
         for (const std::uint64_t number : numbers) sorted[starts[(number >> shift) & kDigitMask]++] = number;
         numbers.swap(sorted);
     }
+}
+
+// The head of a loose object: "TYPE SIZE" and a zero byte.
+struct LooseHead {
+    int type = 0;
+    std::uint64_t size = 0;
+    std::size_t length = 0;   // of the head, its zero byte included
+};
+
+// The head at the start of `inflated`, the first bytes of a loose object;
+// false when they hold no well-formed head.
+bool readLooseHead(std::string_view inflated, LooseHead& head) {
+    const std::size_t space = inflated.find(' ');
+    const std::size_t end = inflated.find('\0');
+    if (space == std::string_view::npos || end == std::string_view::npos || end <= space + 1 ||
+        end - space - 1 > 19) {
+        return false;
+    }
+    const std::string_view kind = inflated.substr(0, space);
+    head.type = kind == "blob" ? kBlob : kind == "tree" ? kTree
+              : kind == "commit" ? kCommit : kind == "tag" ? kTag : 0;
+    head.size = 0;
+    for (const char digit : inflated.substr(space + 1, end - space - 1)) {
+        if (digit < '0' || digit > '9') return false;
+        head.size = head.size * 10 + static_cast<std::uint64_t>(digit - '0');
+    }
+    head.length = end + 1;
+    return true;
+}
+
+// A stream of the loose object in `file` (`length` bytes) when it is a blob
+// of more than `streamedSize` bytes, `file` then moved into it; nullptr
+// otherwise.
+std::unique_ptr<InflatingStream> streamOfLargeLoose(UniqueFd& file, std::uint64_t length,
+                                                    std::uint64_t streamedSize) {
+    // Its head is in the first bytes the stream inflates to.
+    unsigned char start[1024];
+    const auto read = static_cast<std::size_t>(std::min<std::uint64_t>(length, sizeof start));
+    if (readFileAt(file.get(), reinterpret_cast<char*>(start), read, 0) !=
+        static_cast<std::int64_t>(read)) {
+        return nullptr;
+    }
+    char inflated[64];
+    z_stream zlib{};
+    if (inflateInit(&zlib) != Z_OK) return nullptr;
+    zlib.next_in = start;
+    zlib.avail_in = static_cast<uInt>(read);
+    zlib.next_out = reinterpret_cast<Bytef*>(inflated);
+    zlib.avail_out = sizeof inflated;
+    const int result = inflate(&zlib, Z_NO_FLUSH);
+    const std::size_t got = sizeof inflated - zlib.avail_out;
+    inflateEnd(&zlib);
+    LooseHead head;
+    if ((result != Z_OK && result != Z_STREAM_END) || !readLooseHead(std::string_view(inflated, got), head) ||
+        head.type != kBlob || head.size <= streamedSize) {
+        return nullptr;
+    }
+    auto owner = std::make_shared<UniqueFd>(std::move(file));
+    return std::make_unique<InflatingStream>(owner, owner->get(), 0, length, head.length, head.size,
+                                             nullptr, 0);
 }
 
 }  // namespace
@@ -452,8 +521,10 @@ private:
     std::uint64_t bytes_ = 0;
 };
 
-PackStore::PackStore(std::vector<std::string> objectFolders)
-    : objectFolders_(std::move(objectFolders)), bases_(std::make_unique<KeptBases>()) {
+PackStore::PackStore(std::vector<std::string> objectFolders, std::uint64_t streamedSize)
+    : objectFolders_(std::move(objectFolders)),
+      streamedSize_(streamedSize),
+      bases_(std::make_unique<KeptBases>()) {
     for (const std::string& objectFolder : objectFolders_) {
         const std::string packFolder = objectFolder + "/pack";
         const UniqueFd folder = openFolder(packFolder);
@@ -550,11 +621,12 @@ PackReader::~PackReader() {
     libdeflate_free_decompressor(fixedCodesDecompressor_);
 }
 
-std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, int type) {
+std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, int type,
+                                                           std::unique_ptr<InflatingStream>* stream) {
     if (id.size() != kIdSize) return nullptr;
     std::shared_ptr<const Object> object;
     try {
-        object = readStored(id, type);
+        object = readStored(id, type, stream);
     } catch (const std::bad_alloc&) {
         object = nullptr;   // a size no memory holds: damage, most likely
     } catch (const std::length_error&) {
@@ -564,19 +636,44 @@ std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, i
     return object != nullptr && object->type == type ? object : nullptr;
 }
 
-std::shared_ptr<const PackReader::Object> PackReader::readStored(const ObjectId& id, int type) {
+std::shared_ptr<const PackReader::Object> PackReader::readStored(
+    const ObjectId& id, int type, std::unique_ptr<InflatingStream>* stream) {
     const auto* raw = reinterpret_cast<const unsigned char*>(id.data());
     for (const auto& pack : store_->packs_) {
         std::uint32_t entry = 0;
         std::uint64_t offset = 0;
         if (!pack->find(raw, entry)) continue;
         if (!pack->offsetOf(entry, offset)) return nullptr;
-        return objectAt(*pack, offset, entry, kDeepestChain);
+        return objectAt(*pack, offset, entry, kDeepestChain, stream);
     }
-    return readLoose(id, type);
+    return readLoose(id, type, stream);
 }
 
-std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& id, int type) {
+std::unique_ptr<InflatingStream> PackReader::streamOfLarge(const PackIndex& pack, std::uint64_t offset,
+                                                           std::uint64_t end, std::uint32_t crc) {
+    unsigned char head[kEntryHeadLimit];
+    const std::uint64_t length = std::min<std::uint64_t>(end - offset, sizeof head);
+    if (readFileAt(pack.data(), reinterpret_cast<char*>(head), length, offset) !=
+        static_cast<std::int64_t>(length)) {
+        return nullptr;
+    }
+    std::size_t at = 0;
+    unsigned char byte = head[at++];
+    const int type = (byte >> 4) & 7;
+    std::uint64_t size = byte & 0x0F;
+    for (int shift = 4; (byte & 0x80) != 0; shift += 7) {
+        if (at == length || shift > 57) return nullptr;
+        byte = head[at++];
+        size |= std::uint64_t{byte & 0x7Fu} << shift;
+    }
+    if (type != kBlob || size <= store_->streamedSize_) return nullptr;
+    const std::uint32_t crcSoFar = static_cast<std::uint32_t>(libdeflate_crc32(0, head, at));
+    return std::make_unique<InflatingStream>(store_, pack.data(), offset + at, end, 0, size, &crc,
+                                             crcSoFar);
+}
+
+std::shared_ptr<const PackReader::Object> PackReader::readLoose(
+    const ObjectId& id, int type, std::unique_ptr<InflatingStream>* stream) {
     // objects/ab/cdef...: the id in hexadecimal, its first two digits a folder.
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string name;
@@ -594,6 +691,10 @@ std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& 
             continue;   // not in this store
         }
         // A zlib stream of "TYPE SIZE", a zero byte and the content.
+        if (stream != nullptr && facts.size > store_->streamedSize_ / kMostInflation) {
+            *stream = streamOfLargeLoose(file, facts.size, store_->streamedSize_);
+            if (*stream != nullptr) return nullptr;
+        }
         if (facts.size == 0 || facts.size > kLooseFileLimit ||
             !readWhole(file.get(), facts.size, compressed_)) {
             return nullptr;
@@ -607,22 +708,13 @@ std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& 
                 decompressor_, compressed_.data(), facts.size, bytes.get(), room, &inflated);
             if (result == LIBDEFLATE_INSUFFICIENT_SPACE) continue;
             if (result != LIBDEFLATE_SUCCESS) return nullptr;
-            const std::string_view whole(bytes.get(), inflated);
-            const std::size_t space = whole.find(' ');
-            const std::size_t end = whole.find('\0');
-            if (space == std::string_view::npos || end == std::string_view::npos || end <= space + 1 ||
-                end - space - 1 > 19) {
+            LooseHead head;
+            if (!readLooseHead(std::string_view(bytes.get(), inflated), head) || head.type != type ||
+                head.size != inflated - head.length) {
                 return nullptr;
             }
-            const std::string_view kind = whole.substr(0, space);
-            const int found = kind == "blob" ? kBlob : kind == "tree" ? kTree
-                            : kind == "commit" ? kCommit : kind == "tag" ? kTag : 0;
-            std::uint64_t size = 0;
-            for (const char digit : whole.substr(space + 1, end - space - 1)) {
-                if (digit < '0' || digit > '9') return nullptr;
-                size = size * 10 + static_cast<std::uint64_t>(digit - '0');
-            }
-            if (found != type || size != inflated - end - 1) return nullptr;
+            const std::uint64_t size = head.size;
+            const std::size_t end = head.length - 1;
             auto object = std::make_shared<Object>();
             object->type = type;
             object->size = size;
@@ -637,14 +729,15 @@ std::shared_ptr<const PackReader::Object> PackReader::readLoose(const ObjectId& 
     return nullptr;
 }
 
-std::shared_ptr<const void> PackReader::readBlob(const ObjectId& id, std::string_view& bytes) {
-    std::shared_ptr<const Object> object = read(id, kBlob);
+std::shared_ptr<const void> PackReader::readBlob(const ObjectId& id, std::string_view& bytes,
+                                                 std::unique_ptr<InflatingStream>* stream) {
+    std::shared_ptr<const Object> object = read(id, kBlob, stream);
     if (object != nullptr) bytes = std::string_view(object->bytes.get(), object->size);
     return object;
 }
 
 bool PackReader::readTree(const ObjectId& id, std::vector<TreeEntry>& entries) {
-    const std::shared_ptr<const Object> tree = read(id, kTree);
+    const std::shared_ptr<const Object> tree = read(id, kTree, nullptr);
     if (tree == nullptr) return false;
     // Entries of an octal mode, a space, the name, a zero byte and the
     // object's id.
@@ -677,9 +770,9 @@ bool PackReader::readTree(const ObjectId& id, std::vector<TreeEntry>& entries) {
     return true;
 }
 
-std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& pack,
-                                                               std::uint64_t offset,
-                                                               std::uint32_t entry, int depth) {
+std::shared_ptr<const PackReader::Object> PackReader::objectAt(
+    const PackIndex& pack, std::uint64_t offset, std::uint32_t entry, int depth,
+    std::unique_ptr<InflatingStream>* stream) {
     if (auto object = store_->bases_->find(pack, offset)) return object;
     if (depth <= 0) return nullptr;
 
@@ -693,6 +786,11 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
     // Two entries of a damaged index may start at one offset: none is empty.
     if (!placed || span.end <= offset) return nullptr;
     const std::uint64_t length = span.end - offset;
+    // An entry too short to be of a streamed blob is read at once.
+    if (stream != nullptr && length > store_->streamedSize_ / kMostInflation) {
+        *stream = streamOfLarge(pack, offset, span.end, span.crc);
+        if (*stream != nullptr) return nullptr;
+    }
     const std::uint32_t crc = span.crc;
     compressed_.resize(length);
     if (readFileAt(pack.data(), compressed_.data(), length, offset) != static_cast<std::int64_t>(length) ||
@@ -733,19 +831,19 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(const PackIndex& 
         return nullptr;
     }
     // A stream longer than its content can take is damage.
-    const auto stream = static_cast<std::uint64_t>(end - at);
-    if (stream > streamBound(size)) return nullptr;
+    const auto zlibLength = static_cast<std::uint64_t>(end - at);
+    if (zlibLength > streamBound(size)) return nullptr;
 
     auto object = std::make_shared<Object>();
     if (type != kOffsetDelta && type != kReferenceDelta) {
         object->type = type;
         object->size = size;
         object->bytes = withSpare(size);
-        if (!inflate(at, stream, size, object->bytes.get())) return nullptr;
+        if (!inflate(at, zlibLength, size, object->bytes.get())) return nullptr;
     } else {
         // The delta first: reading the base reuses the buffer.
         const auto delta = withSpare(size);
-        if (!inflate(at, stream, size, delta.get())) return nullptr;
+        if (!inflate(at, zlibLength, size, delta.get())) return nullptr;
         const std::shared_ptr<const Object> base = objectAt(pack, baseOffset, baseEntry, depth - 1);
         if (base == nullptr || !applyDelta(*base, delta.get(), size, *object)) return nullptr;
     }
@@ -825,6 +923,92 @@ bool PackReader::inflate(const unsigned char* stream, std::uint64_t length, std:
                                          stream + 2, length - 6, into, size, &inflated) ==
                LIBDEFLATE_SUCCESS &&
            inflated == size;
+}
+
+InflatingStream::InflatingStream(std::shared_ptr<const void> owner, int fd, std::uint64_t from,
+                                 std::uint64_t end, std::uint64_t skipped, std::uint64_t size,
+                                 const std::uint32_t* crc, std::uint32_t crcSoFar)
+    : owner_(std::move(owner)),
+      fd_(fd),
+      at_(from),
+      end_(end),
+      skipped_(skipped),
+      size_(size),
+      checksCrc_(crc != nullptr),
+      crc_(crc != nullptr ? *crc : 0),
+      crcSoFar_(crcSoFar),
+      zlib_(std::make_unique<z_stream>()) {
+    if (inflateInit(zlib_.get()) != Z_OK) throw std::bad_alloc();
+}
+
+InflatingStream::~InflatingStream() { inflateEnd(zlib_.get()); }
+
+std::size_t InflatingStream::read(char* buffer, std::size_t size) {
+    // The head of a loose object is left out.
+    char head[64];
+    while (skipped_ > 0) {
+        const std::size_t got = inflateInto(head, static_cast<std::size_t>(std::min<std::uint64_t>(skipped_, sizeof head)));
+        if (got == 0) throw GitError("damaged in the repository (its stream ends early)");
+        skipped_ -= got;
+    }
+    const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - given_));
+    std::size_t got = 0;
+    while (got < room) {
+        const std::size_t more = inflateInto(buffer + got, room - got);
+        if (more == 0) throw GitError("damaged in the repository (its stream ends early)");
+        got += more;
+    }
+    given_ += got;
+    // The stream is checked as its last bytes are read: a damaged one is
+    // told before the count of the file ends.
+    if (given_ == size_ && !checked_) finish();
+    return got;
+}
+
+std::size_t InflatingStream::inflateInto(char* into, std::size_t room) {
+    if (room == 0) return 0;
+    z_stream& zlib = *zlib_;
+    zlib.next_out = reinterpret_cast<Bytef*>(into);
+    zlib.avail_out = static_cast<uInt>(std::min<std::size_t>(room, std::numeric_limits<uInt>::max()));
+    const uInt before = zlib.avail_out;
+    while (zlib.avail_out == before && !ended_) {
+        if (zlib.avail_in == 0 && at_ < end_) {
+            const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(end_ - at_, kStreamInput));
+            input_.resize(length);
+            if (readFileAt(fd_, reinterpret_cast<char*>(input_.data()), length, at_) !=
+                static_cast<std::int64_t>(length)) {
+                throw GitError("damaged in the repository (its pack cannot be read)");
+            }
+            if (checksCrc_) crcSoFar_ = static_cast<std::uint32_t>(libdeflate_crc32(crcSoFar_, input_.data(), length));
+            at_ += length;
+            zlib.next_in = input_.data();
+            zlib.avail_in = static_cast<uInt>(length);
+        }
+        const uInt inputBefore = zlib.avail_in;
+        const int result = inflate(&zlib, Z_NO_FLUSH);
+        if (result == Z_STREAM_END) {
+            ended_ = true;
+        } else if (result != Z_OK && result != Z_BUF_ERROR) {
+            throw GitError("damaged in the repository (its stream does not inflate)");
+        } else if (zlib.avail_out == before && zlib.avail_in == inputBefore && at_ == end_) {
+            throw GitError("damaged in the repository (its stream ends early)");
+        }
+    }
+    return before - zlib.avail_out;
+}
+
+void InflatingStream::finish() {
+    // Nothing more than the blob's bytes, and the stream's end where its
+    // entry (or file) ends.
+    char more[1];
+    if (!ended_ && inflateInto(more, sizeof more) != 0) {
+        throw GitError("damaged in the repository (its stream holds more than its size)");
+    }
+    if (!ended_ || zlib_->avail_in != 0 || at_ != end_) {
+        throw GitError("damaged in the repository (its stream does not end where its entry ends)");
+    }
+    if (checksCrc_ && crcSoFar_ != crc_) throw GitError("damaged in the repository (its CRC-32 differs)");
+    checked_ = true;
 }
 
 }  // namespace stepcount::git

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace stepcount::git {
 
 // A repository, revision or folder that cannot be found or read; the message
@@ -63,10 +65,11 @@ public:
     // The entries of a tree, in any order.
     virtual std::vector<TreeEntry> list(const ObjectId& tree) = 0;
 
-    // The bytes of a file; GitError when the repository does not hold it
-    // (a partial clone) or it cannot be read (damaged).
-    // `bytes` stays valid while what the call returns is kept.
-    virtual std::shared_ptr<const void> read(const ObjectId& blob, std::string_view& bytes) = 0;
+    // The bytes of a file, and their number in `size`: held whole, or, for
+    // a large file stored whole, a stream of them (which throws GitError
+    // when they turn out damaged). GitError when the repository does not
+    // hold it (a partial clone) or it cannot be read (damaged).
+    virtual LoadedContents read(const ObjectId& blob, std::uint64_t& size) = 0;
 
     // The folder the repository was opened by (for each thread to open it
     // again), and its work tree (empty for a bare repository).

@@ -124,8 +124,19 @@ public:
         return entries;
     }
 
-    std::shared_ptr<const void> read(const ObjectId& id, std::string_view& bytes) override {
-        if (auto packed = packs_.readBlob(id, bytes)) return packed;
+    LoadedContents read(const ObjectId& id, std::uint64_t& size) override {
+        LoadedContents loaded;
+        std::unique_ptr<InflatingStream> stream;
+        loaded.keeper = packs_.readBlob(id, loaded.bytes, &stream);
+        if (stream != nullptr) {
+            size = stream->size();
+            loaded.stream = std::move(stream);
+            return loaded;
+        }
+        if (loaded.keeper != nullptr) {
+            size = loaded.bytes.size();
+            return loaded;
+        }
         const git_oid oid = oidOf(id);
         OwnedBlob blob;
         const int failed = git_blob_lookup(&blob.object, repository_.get(), &oid);
@@ -134,10 +145,12 @@ public:
             // There, but it does not inflate (or its pack cannot be read).
             throw GitError("damaged in the repository (" + lastError() + ")");
         }
-        const auto size = static_cast<std::size_t>(git_blob_rawsize(blob.object));
-        bytes = std::string_view(static_cast<const char*>(git_blob_rawcontent(blob.object)), size);
+        size = static_cast<std::uint64_t>(git_blob_rawsize(blob.object));
+        loaded.bytes = std::string_view(static_cast<const char*>(git_blob_rawcontent(blob.object)),
+                                        static_cast<std::size_t>(size));
         // The bytes are the blob's own, read in place, not copied.
-        return std::shared_ptr<const void>(std::exchange(blob.object, nullptr), git_blob_free);
+        loaded.keeper = std::shared_ptr<const void>(std::exchange(blob.object, nullptr), git_blob_free);
+        return loaded;
     }
 
     const std::string& openedAt() const override { return openedAt_; }

@@ -67,16 +67,33 @@ struct FileFacts {
     bool dated = true;
 };
 
+// The bytes of a file read a piece at a time, in order: a file that is not
+// read from the file system and is too large to be held whole.
+class ContentStream {
+public:
+    virtual ~ContentStream() = default;
+    // Reads the next bytes, up to `size` of them, into `buffer`: how many,
+    // 0 at the end. Throws Exception naming the file when they cannot be
+    // read.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+
+// The bytes of a file as a FileContents gives them: held whole in `bytes`
+// (valid while `keeper` is kept), or, when `stream` is set, read from it.
+struct LoadedContents {
+    std::shared_ptr<const void> keeper;
+    std::string_view bytes;
+    std::unique_ptr<ContentStream> stream;
+};
+
 // The bytes of a file that is not read from the file system (a blob of a
 // repository): loaded on the thread that reads it, when it is opened.
 class FileContents {
 public:
     virtual ~FileContents() = default;
-    // Sets `bytes` to the file's bytes, valid while what the call returns
-    // is kept, and `facts` to its size and last write; throws Exception
-    // naming the file (`path`) when they cannot be loaded.
-    virtual std::shared_ptr<const void> load(const std::string& path, std::string_view& bytes,
-                                             FileFacts& facts) const = 0;
+    // The file's bytes, and its size and last write in `facts`; throws
+    // Exception naming the file (`path`) when they cannot be loaded.
+    virtual LoadedContents load(const std::string& path, FileFacts& facts) const = 0;
 };
 
 // A file to open: its path, and, when its folder is open already, the

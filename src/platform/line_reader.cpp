@@ -51,9 +51,14 @@ LineReader* LineReader::forThisThread(unsigned slot) {
 
 void LineReader::open(const FileLocation& file) {
     fd_.reset();
-    inMemory_ = file.contents != nullptr;
-    if (inMemory_) {
-        memoryKeeper_ = file.contents->load(file.path, memory_, facts_);
+    stream_.reset();
+    inMemory_ = false;
+    if (file.contents != nullptr) {
+        LoadedContents loaded = file.contents->load(file.path, facts_);
+        stream_ = std::move(loaded.stream);
+        inMemory_ = stream_ == nullptr;
+        memoryKeeper_ = std::move(loaded.keeper);
+        memory_ = loaded.bytes;
         memoryRead_ = 0;
     } else {
         fd_ = openRegularFileForReading(file, facts_);
@@ -68,6 +73,7 @@ void LineReader::open(const FileLocation& file) {
 
 void LineReader::close() {
     fd_.reset();
+    stream_.reset();
     memoryKeeper_.reset();
     memory_ = {};
     inMemory_ = false;
@@ -88,6 +94,9 @@ bool LineReader::fill() {
         got = static_cast<std::int64_t>(std::min(kChunkSize, memory_.size() - memoryRead_));
         chunk_ = memory_.data() + memoryRead_;
         memoryRead_ += static_cast<std::size_t>(got);
+    } else if (stream_ != nullptr) {
+        chunk_ = buffer_;
+        got = static_cast<std::int64_t>(stream_->read(buffer_, kChunkSize));
     } else {
         chunk_ = buffer_;
         got = readFile(fd_.get(), buffer_, kChunkSize);

@@ -118,8 +118,10 @@ private:
     }
 
     UniqueFd fd_;
-    // A file whose bytes are in memory (FileLocation::contents): they are
+    // A file not read from the file system (FileLocation::contents): read a
+    // piece at a time from its stream, or, held whole in memory, its bytes
     // handed to the chunks as a file's would be read.
+    std::unique_ptr<ContentStream> stream_;
     std::string_view memory_;
     std::shared_ptr<const void> memoryKeeper_;
     std::size_t memoryRead_ = 0;

@@ -64,6 +64,12 @@ std::string GitRepo::git(const std::string& arguments, const std::string& enviro
     return run.out;
 }
 
+long GitRepo::objectCount(const std::string& name) const {
+    const std::string figures = git("count-objects -v");
+    const std::size_t at = figures.find(name + ": ");
+    return at == std::string::npos ? -1 : std::stol(figures.substr(at + name.size() + 2));
+}
+
 void GitRepo::write(std::string_view relative, std::string_view bytes) const {
     const std::filesystem::path file(at(relative));
     std::filesystem::create_directories(file.parent_path());

@@ -52,6 +52,9 @@ public:
     void write(std::string_view relative, std::string_view bytes) const;
     void remove(std::string_view relative) const;
 
+    // The figure `name` of `git count-objects -v` ("count": loose objects).
+    long objectCount(const std::string& name) const;
+
     // Stages every change and commits it at `time` (tagged `tag` when one is
     // given); returns the commit id.
     std::string commitAll(std::time_t time, const std::string& tag = {}) const;
