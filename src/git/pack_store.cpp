@@ -625,6 +625,7 @@ std::shared_ptr<const PackReader::Object> PackReader::read(const ObjectId& id, i
                                                            std::unique_ptr<InflatingStream>* stream) {
     if (id.size() != kIdSize) return nullptr;
     std::shared_ptr<const Object> object;
+    chain_.clear();   // of a read that failed part way
     try {
         object = readStored(id, type, stream);
     } catch (const std::bad_alloc&) {
@@ -826,6 +827,14 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(
             !pack.offsetOf(baseEntry, baseOffset)) {
             return nullptr;
         }
+        // A base on the chain being read leads back to itself: a loop, which
+        // only damage makes. (The bases named by their offset lie before
+        // their deltas: a loop has a base named by id, and it is found here
+        // at most one turn later.)
+        if (baseOffset == offset || std::find(chain_.begin(), chain_.end(),
+                                              ChainLink{&pack, baseOffset}) != chain_.end()) {
+            return nullptr;
+        }
         at += kIdSize;
     } else if (type != kCommit && type != kTree && type != kBlob && type != kTag) {
         return nullptr;
@@ -844,7 +853,9 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(
         // The delta first: reading the base reuses the buffer.
         const auto delta = withSpare(size);
         if (!inflate(at, zlibLength, size, delta.get())) return nullptr;
+        chain_.push_back(ChainLink{&pack, offset});
         const std::shared_ptr<const Object> base = objectAt(pack, baseOffset, baseEntry, depth - 1);
+        chain_.pop_back();
         if (base == nullptr || !applyDelta(*base, delta.get(), size, *object)) return nullptr;
     }
     if (depth < kDeepestChain) store_->bases_->keep(pack, offset, object);

@@ -165,6 +165,14 @@ private:
     // ones): it keeps the tables of those codes from one stream to the next.
     libdeflate_decompressor* fixedCodesDecompressor_;
     std::vector<char> compressed_;      // the entry being read
+    // The deltas of the chain being read, down to the one whose base is
+    // being read.
+    struct ChainLink {
+        const PackIndex* pack;
+        std::uint64_t offset;
+        friend bool operator==(const ChainLink&, const ChainLink&) = default;
+    };
+    std::vector<ChainLink> chain_;
 };
 
 }  // namespace stepcount::git
