@@ -39,7 +39,9 @@ LoadedContents BlobContents::load(const std::string& path, FileFacts& facts) con
     } catch (const GitError& error) {
         throw readFailure(path, error);
     }
-    if (loaded.stream != nullptr) loaded.stream = std::make_unique<BlobStream>(std::move(loaded.stream), path);
+    if (loaded.stream != nullptr) {
+        loaded.stream = std::make_unique<BlobStream>(std::move(loaded.stream), path);
+    }
     facts.size = size;
     facts.modified = commitTime_.value_or(0);
     facts.dated = commitTime_.has_value();

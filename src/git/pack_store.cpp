@@ -210,8 +210,9 @@ std::unique_ptr<InflatingStream> streamOfLargeLoose(UniqueFd& file, std::uint64_
     const std::size_t got = sizeof inflated - zlib.avail_out;
     inflateEnd(&zlib);
     LooseHead head;
-    if ((result != Z_OK && result != Z_STREAM_END) || !readLooseHead(std::string_view(inflated, got), head) ||
-        head.type != kBlob || head.size <= streamedSize) {
+    if ((result != Z_OK && result != Z_STREAM_END) ||
+        !readLooseHead(std::string_view(inflated, got), head) || head.type != kBlob ||
+        head.size <= streamedSize) {
         return nullptr;
     }
     auto owner = std::make_shared<UniqueFd>(std::move(file));
@@ -958,7 +959,8 @@ std::size_t InflatingStream::read(char* buffer, std::size_t size) {
     // The head of a loose object is left out.
     char head[64];
     while (skipped_ > 0) {
-        const std::size_t got = inflateInto(head, static_cast<std::size_t>(std::min<std::uint64_t>(skipped_, sizeof head)));
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(skipped_, sizeof head));
+        const std::size_t got = inflateInto(head, wanted);
         if (got == 0) throw GitError("damaged in the repository (its stream ends early)");
         skipped_ -= got;
     }
@@ -984,13 +986,16 @@ std::size_t InflatingStream::inflateInto(char* into, std::size_t room) {
     const uInt before = zlib.avail_out;
     while (zlib.avail_out == before && !ended_) {
         if (zlib.avail_in == 0 && at_ < end_) {
-            const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(end_ - at_, kStreamInput));
+            const auto length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(end_ - at_, kStreamInput));
             input_.resize(length);
             if (readFileAt(fd_, reinterpret_cast<char*>(input_.data()), length, at_) !=
                 static_cast<std::int64_t>(length)) {
                 throw GitError("damaged in the repository (its pack cannot be read)");
             }
-            if (checksCrc_) crcSoFar_ = static_cast<std::uint32_t>(libdeflate_crc32(crcSoFar_, input_.data(), length));
+            if (checksCrc_) {
+                crcSoFar_ = static_cast<std::uint32_t>(libdeflate_crc32(crcSoFar_, input_.data(), length));
+            }
             at_ += length;
             zlib.next_in = input_.data();
             zlib.avail_in = static_cast<uInt>(length);
