@@ -127,6 +127,21 @@ bool deltaSize(const unsigned char*& at, const unsigned char* end, std::uint64_t
     return false;
 }
 
+// Decodes the type and size that begin a pack's entry, from `at` (moved past
+// them) to `end`; false when they run past `end` or the size past 64 bits.
+bool entryHead(const unsigned char*& at, const unsigned char* end, int& type, std::uint64_t& size) {
+    if (at == end) return false;
+    unsigned char byte = *at++;
+    type = (byte >> 4) & 7;
+    size = byte & 0x0F;
+    for (int shift = 4; (byte & 0x80) != 0; shift += 7) {
+        if (at == end || shift > 57) return false;
+        byte = *at++;
+        size |= std::uint64_t{byte & 0x7Fu} << shift;
+    }
+    return true;
+}
+
 // Where an entry of a pack lies, and the CRC-32 of its bytes there.
 struct EntrySpan {
     std::uint64_t offset = 0;
@@ -659,19 +674,16 @@ std::unique_ptr<InflatingStream> PackReader::streamOfLarge(const PackIndex& pack
         static_cast<std::int64_t>(length)) {
         return nullptr;
     }
-    std::size_t at = 0;
-    unsigned char byte = head[at++];
-    const int type = (byte >> 4) & 7;
-    std::uint64_t size = byte & 0x0F;
-    for (int shift = 4; (byte & 0x80) != 0; shift += 7) {
-        if (at == length || shift > 57) return nullptr;
-        byte = head[at++];
-        size |= std::uint64_t{byte & 0x7Fu} << shift;
+    const unsigned char* at = head;
+    int type = 0;
+    std::uint64_t size = 0;
+    if (!entryHead(at, head + length, type, size) || type != kBlob || size <= store_->streamedSize_) {
+        return nullptr;
     }
-    if (type != kBlob || size <= store_->streamedSize_) return nullptr;
-    const std::uint32_t crcSoFar = static_cast<std::uint32_t>(libdeflate_crc32(0, head, at));
-    return std::make_unique<InflatingStream>(store_, pack.data(), offset + at, end, 0, size, &crc,
-                                             crcSoFar);
+    const auto headLength = static_cast<std::size_t>(at - head);
+    const auto crcSoFar = static_cast<std::uint32_t>(libdeflate_crc32(0, head, headLength));
+    return std::make_unique<InflatingStream>(store_, pack.data(), offset + headLength, end, 0, size,
+                                             &crc, crcSoFar);
 }
 
 std::shared_ptr<const PackReader::Object> PackReader::readLoose(
@@ -716,12 +728,11 @@ std::shared_ptr<const PackReader::Object> PackReader::readLoose(
                 return nullptr;
             }
             const std::uint64_t size = head.size;
-            const std::size_t end = head.length - 1;
             auto object = std::make_shared<Object>();
             object->type = type;
             object->size = size;
             // The content to the front, its spare bytes after it.
-            std::memmove(bytes.get(), bytes.get() + end + 1, size);
+            std::memmove(bytes.get(), bytes.get() + head.length, size);
             std::memset(bytes.get() + size, 0, kSpare);
             object->bytes = std::move(bytes);
             return object;
@@ -801,20 +812,15 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(
     }
     const auto* at = reinterpret_cast<const unsigned char*>(compressed_.data());
     const unsigned char* const end = at + length;
-    unsigned char byte = *at++;
-    const int type = (byte >> 4) & 7;
-    std::uint64_t size = byte & 0x0F;
-    for (int shift = 4; (byte & 0x80) != 0; shift += 7) {
-        if (at == end || shift > 57) return nullptr;
-        byte = *at++;
-        size |= std::uint64_t{byte & 0x7Fu} << shift;
-    }
+    int type = 0;
+    std::uint64_t size = 0;
+    if (!entryHead(at, end, type, size)) return nullptr;
 
     std::uint64_t baseOffset = 0;
     std::uint32_t baseEntry = PackIndex::kNoEntry;
     if (type == kOffsetDelta) {
         if (at == end) return nullptr;
-        byte = *at++;
+        unsigned char byte = *at++;
         std::uint64_t distance = byte & 0x7F;
         while ((byte & 0x80) != 0) {
             if (at == end || distance > (~std::uint64_t{0} >> 8)) return nullptr;
@@ -959,23 +965,26 @@ std::size_t InflatingStream::read(char* buffer, std::size_t size) {
     // The head of a loose object is left out.
     char head[64];
     while (skipped_ > 0) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(skipped_, sizeof head));
-        const std::size_t got = inflateInto(head, wanted);
-        if (got == 0) throw GitError("damaged in the repository (its stream ends early)");
-        skipped_ -= got;
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(skipped_, sizeof head));
+        inflateExactly(head, piece);
+        skipped_ -= piece;
     }
-    const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - given_));
-    std::size_t got = 0;
-    while (got < room) {
-        const std::size_t more = inflateInto(buffer + got, room - got);
-        if (more == 0) throw GitError("damaged in the repository (its stream ends early)");
-        got += more;
-    }
+    const auto got = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - given_));
+    inflateExactly(buffer, got);
     given_ += got;
     // The stream is checked as its last bytes are read: a damaged one is
     // told before the count of the file ends.
     if (given_ == size_ && !checked_) finish();
     return got;
+}
+
+void InflatingStream::inflateExactly(char* into, std::size_t size) {
+    while (size > 0) {
+        const std::size_t got = inflateInto(into, size);
+        if (got == 0) throw GitError("damaged in the repository (its stream ends early)");
+        into += got;
+        size -= got;
+    }
 }
 
 std::size_t InflatingStream::inflateInto(char* into, std::size_t room) {

@@ -48,6 +48,9 @@ private:
     // Inflates into `into` up to `room` bytes (into nothing past the blob's
     // end, where the stream must end): how many.
     std::size_t inflateInto(char* into, std::size_t room);
+    // Inflates exactly `size` bytes into `into`; throws GitError when the
+    // stream ends before.
+    void inflateExactly(char* into, std::size_t size);
     // Checks the stream as it ended; throws GitError when it is damaged.
     void finish();
 
