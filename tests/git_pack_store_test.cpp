@@ -146,10 +146,10 @@ protected:
     int streamedBlobs = 0;
 };
 
-// Versions of files that change a little each time, packed into chains of
-// deltas; names of every kind of entry.
-void writeHistory(const GitRepo& repo, int versions) {
-    for (int version = 0; version < versions; ++version) {
+// Versions `first` to `versions` - 1 of files that change a little each
+// time, packed into chains of deltas; names of every kind of entry.
+void writeHistory(const GitRepo& repo, int versions, int first = 0) {
+    for (int version = first; version < versions; ++version) {
         for (int file = 0; file < 6; ++file) {
             std::string text = "/* " + std::to_string(file) + " */\n";
             for (int line = 0; line < 200; ++line) {
@@ -367,7 +367,11 @@ TEST_F(GitPackStoreTest, BasesPushedOutOfTheKeptOnesAreReadAgain) {
         }
     }
     ASSERT_EQ(blobs.size(), std::size_t{2 * kFiles});
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 4; ++round) {
+        // The last round as though read in reading order: fewer bases kept.
+        if (round == 3) {
+            for (const auto& reader : readers) reader->readsInOrder(true);
+        }
         int wrong = 0;
         for (std::size_t blob = 0; blob < blobs.size(); ++blob) {
             std::string_view bytes;
@@ -377,6 +381,73 @@ TEST_F(GitPackStoreTest, BasesPushedOutOfTheKeptOnesAreReadAgain) {
         }
         EXPECT_EQ(wrong, 0) << "round " << round;
     }
+}
+
+// Reading order: from the end of each pack back, so that every delta comes
+// before the object it changes; a pack's objects all before or all after
+// another's; objects the packs do not hold (loose, unknown) last.
+TEST_F(GitPackStoreTest, ReadingOrderPutsDeltasBeforeTheirBasesAndLooseObjectsLast) {
+    const GitRepo repo = GitRepo::create(temp.at("repo"));
+    writeHistory(repo, 6);
+    repo.git("repack -a -d -q");
+    writeHistory(repo, 8, 6);   // two versions more, in a second pack
+    repo.git("repack -d -q");
+    repo.write("loose.c", "int loose;\n");
+    repo.commitAll(kSecondCommit, "loose");
+    git::PackReader reader = readerOf(repo);
+
+    struct Packed {
+        std::string id;
+        std::uint64_t offset;
+        std::string base;   // for a delta
+    };
+    std::vector<std::vector<Packed>> packs;
+    int deltas = 0;
+    for (const auto& file : std::filesystem::directory_iterator(repo.at(".git/objects/pack"))) {
+        if (file.path().extension() != ".idx") continue;
+        std::istringstream listed(repo.git("verify-pack -v " + shellQuoted(file.path().string())));
+        std::vector<Packed>& pack = packs.emplace_back();
+        std::string line;
+        while (std::getline(listed, line)) {
+            std::istringstream fields(line);
+            Packed object;
+            std::string type, size, stored, depth;
+            if (!(fields >> object.id >> type >> size >> stored >> object.offset) || object.id.size() != 40) {
+                continue;
+            }
+            fields >> depth >> object.base;
+            deltas += !object.base.empty();
+            pack.push_back(object);
+        }
+    }
+    ASSERT_EQ(packs.size(), 2u);
+    ASSERT_GT(deltas, 20);
+    std::vector<std::uint64_t> lowest, highest;
+    for (const std::vector<Packed>& pack : packs) {
+        std::uint64_t low = ~std::uint64_t{0}, high = 0;
+        for (const Packed& object : pack) {
+            SCOPED_TRACE(object.id);
+            const std::uint64_t order = reader.readingOrder(rawId(object.id));
+            for (const Packed& other : pack) {
+                if (other.offset < object.offset) {
+                    EXPECT_LT(order, reader.readingOrder(rawId(other.id)));
+                }
+            }
+            if (!object.base.empty()) {
+                EXPECT_LT(order, reader.readingOrder(rawId(object.base)));
+            }
+            low = std::min(low, order);
+            high = std::max(high, order);
+        }
+        lowest.push_back(low);
+        highest.push_back(high);
+    }
+    EXPECT_TRUE(highest[0] < lowest[1] || highest[1] < lowest[0]);
+    const std::string loose = repo.git("rev-parse loose:loose.c").substr(0, 40);
+    EXPECT_EQ(reader.readingOrder(rawId(loose)), ~std::uint64_t{0});
+    EXPECT_EQ(reader.readingOrder(rawId(std::string(40, 'a'))), ~std::uint64_t{0});
+    EXPECT_EQ(reader.readingOrder(""), ~std::uint64_t{0});
+    EXPECT_GT(highest[0], 0u);
 }
 
 // A blob stored without compression, a byte of its content changed and the

@@ -35,7 +35,7 @@ LoadedContents BlobContents::load(const std::string& path, FileFacts& facts) con
     LoadedContents loaded;
     std::uint64_t size = 0;
     try {
-        loaded = repositoryForThisThread(repository_).read(id_, size);
+        loaded = repositoryForThisThread(*repository_).read(id_, size);
     } catch (const GitError& error) {
         throw readFailure(path, error);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,15 +14,17 @@ namespace stepcount::git {
 
 class BlobContents : public FileContents {
 public:
-    // The blob `id` of the repository opened at `repository`; its last write
-    // is the revision's commit time, and none for a tree without a commit.
-    BlobContents(std::string repository, ObjectId id, std::optional<std::time_t> commitTime)
+    // The blob `id` of the repository opened at `repository` (shared by the
+    // files of a tree); its last write is the revision's commit time, and
+    // none for a tree without a commit.
+    BlobContents(std::shared_ptr<const std::string> repository, ObjectId id,
+                 std::optional<std::time_t> commitTime)
         : repository_(std::move(repository)), id_(std::move(id)), commitTime_(commitTime) {}
 
     LoadedContents load(const std::string& path, FileFacts& facts) const override;
 
 private:
-    std::string repository_;
+    std::shared_ptr<const std::string> repository_;
     ObjectId id_;
     std::optional<std::time_t> commitTime_;
 };

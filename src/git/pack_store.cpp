@@ -48,6 +48,10 @@ constexpr std::uint64_t kKeptTotalLimit = std::uint64_t{32} << 20;
 constexpr std::uint64_t kKeptTotalFloor = std::uint64_t{8} << 20;
 constexpr std::uint64_t kKeptPerReader = std::uint64_t{2} << 20;
 constexpr std::uint64_t kReadersWithin = 4;   // readers that the whole total allows
+// What is kept while objects are read in their reading order: a chain's
+// objects come one after the other, so that the next read needs the last
+// few alone.
+constexpr std::uint64_t kKeptInOrderLimit = std::uint64_t{8} << 20;
 // Loose objects of more bytes than these, in their file or inflated, are
 // left to libgit2.
 constexpr std::uint64_t kLooseFileLimit = std::uint64_t{1} << 30;
@@ -67,6 +71,11 @@ constexpr std::uint64_t kMostInflation = 1032;
 constexpr std::size_t kStreamInput = std::size_t{256} << 10;
 // The most bytes of an object's type, size and base before its data.
 constexpr std::size_t kEntryHeadLimit = 32;
+// Reading orders: the pack's rank in the store above the place in it.
+constexpr int kOffsetBits = 48;
+constexpr std::uint64_t kOrderedOffsets = (std::uint64_t{1} << kOffsetBits) - 1;
+constexpr std::uint64_t kOrderedPacks = std::uint64_t{1} << (64 - kOffsetBits);
+constexpr std::uint64_t kUnplaced = ~std::uint64_t{0};   // loose, or not in the store
 
 std::uint32_t bigEndian32(const unsigned char* bytes) {
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
@@ -465,6 +474,14 @@ public:
         const std::lock_guard<std::mutex> lock(mutex_);
         --readers_;
     }
+    void readsInOrder(bool inOrder) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (inOrder) {
+            ++inOrder_;
+        } else if (inOrder_ > 0) {
+            --inOrder_;
+        }
+    }
 
     std::shared_ptr<const Object> find(const PackIndex& pack, std::uint64_t offset) {
         const std::unique_lock<std::mutex> lock = lockSoon();
@@ -525,6 +542,7 @@ private:
     }
 
     std::uint64_t limit() const {
+        if (inOrder_ > 0) return kKeptInOrderLimit;
         if (readers_ <= kReadersWithin) return kKeptTotalLimit;
         const std::uint64_t less = (readers_ - kReadersWithin) * kKeptPerReader;
         return less + kKeptTotalFloor >= kKeptTotalLimit ? kKeptTotalFloor : kKeptTotalLimit - less;
@@ -532,6 +550,7 @@ private:
 
     std::mutex mutex_;
     std::uint64_t readers_ = 0;
+    std::uint64_t inOrder_ = 0;   // readers reading in reading order
     std::list<Kept> order_;   // the most recently used first
     std::unordered_map<Key, std::list<Kept>::iterator, KeyHash> at_;
     std::uint64_t bytes_ = 0;
@@ -632,6 +651,7 @@ PackReader::PackReader(std::shared_ptr<const PackStore> store)
 }
 
 PackReader::~PackReader() {
+    readsInOrder(false);
     store_->bases_->readerEnds();
     libdeflate_free_decompressor(decompressor_);
     libdeflate_free_decompressor(fixedCodesDecompressor_);
@@ -664,6 +684,30 @@ std::shared_ptr<const PackReader::Object> PackReader::readStored(
         return objectAt(*pack, offset, entry, kDeepestChain, stream);
     }
     return readLoose(id, type, stream);
+}
+
+void PackReader::readsInOrder(bool inOrder) {
+    if (inOrder != inOrder_) store_->bases_->readsInOrder(inOrder);
+    inOrder_ = inOrder;
+}
+
+std::uint64_t PackReader::readingOrder(const ObjectId& id) const {
+    if (id.size() != kIdSize) return kUnplaced;
+    const auto* raw = reinterpret_cast<const unsigned char*>(id.data());
+    for (std::size_t rank = 0; rank < store_->packs_.size(); ++rank) {
+        const PackIndex& pack = *store_->packs_[rank];
+        std::uint32_t entry = 0;
+        std::uint64_t offset = 0;
+        if (!pack.find(raw, entry)) continue;
+        if (!pack.offsetOf(entry, offset) || rank >= kOrderedPacks || offset > kOrderedOffsets) break;
+        // Git writes the objects of a delta's chain one after another, each
+        // base before the deltas made from it: read from the end of the
+        // pack back, every delta comes before its base, which is then kept
+        // for the next one, so that each object of the chain is inflated
+        // once.
+        return (std::uint64_t{rank} << kOffsetBits) | (kOrderedOffsets - offset);
+    }
+    return kUnplaced;
 }
 
 std::unique_ptr<InflatingStream> PackReader::streamOfLarge(const PackIndex& pack, std::uint64_t offset,

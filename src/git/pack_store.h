@@ -127,6 +127,14 @@ public:
     // the store holds it as a well-formed tree.
     bool readTree(const ObjectId& id, std::vector<TreeEntry>& entries);
 
+    // Where object `id` lies in the store, as a key to read many objects by
+    // (see Repository::readingOrder).
+    std::uint64_t readingOrder(const ObjectId& id) const;
+
+    // Whether the objects read next come in their reading order; while a
+    // reader says so, fewer are kept for the reads to come.
+    void readsInOrder(bool inOrder);
+
     struct Object;
 
 private:
@@ -176,6 +184,7 @@ private:
         friend bool operator==(const ChainLink&, const ChainLink&) = default;
     };
     std::vector<ChainLink> chain_;
+    bool inOrder_ = false;
 };
 
 }  // namespace stepcount::git

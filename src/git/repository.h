@@ -71,6 +71,16 @@ public:
     // hold it (a partial clone) or it cannot be read (damaged).
     virtual LoadedContents read(const ObjectId& blob, std::uint64_t& size) = 0;
 
+    // A key by which to read many files of the repository quickly: read in
+    // ascending order of their keys, the files stored as changes to others
+    // inflate fewest objects. Files it does not hold come last.
+    virtual std::uint64_t readingOrder(const ObjectId& blob) = 0;
+
+    // Says that the files read next, by any thread, come in their reading
+    // order (or no longer do): objects read for one file are kept for the
+    // next few alone, which takes less memory.
+    virtual void readsInOrder(bool inOrder) = 0;
+
     // The folder the repository was opened by (for each thread to open it
     // again), and its work tree (empty for a bare repository).
     virtual const std::string& openedAt() const = 0;

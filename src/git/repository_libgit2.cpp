@@ -153,6 +153,9 @@ public:
         return loaded;
     }
 
+    std::uint64_t readingOrder(const ObjectId& id) override { return packs_.readingOrder(id); }
+    void readsInOrder(bool inOrder) override { packs_.readsInOrder(inOrder); }
+
     const std::string& openedAt() const override { return openedAt_; }
 
     std::string workTree() const override {
@@ -203,9 +206,13 @@ std::unique_ptr<Repository> Repository::open(const std::string& path) {
 
 Repository& repositoryForThisThread(const std::string& path) {
     thread_local std::map<std::string, std::unique_ptr<Repository>> repositories;
-    std::unique_ptr<Repository>& repository = repositories[path];
-    if (!repository) repository = Repository::open(path);
-    return *repository;
+    // Asked for each file: the last one answers most.
+    thread_local std::pair<const std::string, std::unique_ptr<Repository>>* last = nullptr;
+    if (last != nullptr && last->first == path) return *last->second;
+    auto& repository = *repositories.try_emplace(path).first;
+    if (!repository.second) repository.second = Repository::open(path);
+    last = &repository;
+    return *repository.second;
 }
 
 }  // namespace stepcount::git

@@ -60,9 +60,12 @@ struct ListedEntry {
 };
 
 // The entries of an open folder, "." and ".." left out, sorted by name as
-// the walk lists them (ascii::compareEntryNames). False when the folder
-// cannot be read.
+// the walk lists them (sortEntriesByName). False when the folder cannot be
+// read.
 bool listFolder(int folderFd, std::vector<ListedEntry>& entries);
+
+// Sorts entries by name as the walk lists them (ascii::compareEntryNames).
+void sortEntriesByName(std::vector<ListedEntry>& entries);
 
 // listFolder's part that asks the system: appends the entries, "." and ".."
 // left out, in the order the system gives them. False, with errno set, when

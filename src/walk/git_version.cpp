@@ -1,14 +1,28 @@
 #include "walk/git_version.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "git/blob_contents.h"
+#include "walk/revision_ahead.h"
 #include "walk/row_pipeline.h"
 
 namespace stepcount {
 
 GitVersionSide::GitVersionSide(std::string repository, git::RevisionTree tree, std::string rootName)
-    : repository_(std::move(repository)), tree_(std::move(tree)), rootName_(std::move(rootName)) {}
+    : repository_(std::make_shared<const std::string>(std::move(repository))),
+      tree_(std::move(tree)),
+      rootName_(std::move(rootName)) {}
+
+GitVersionSide::~GitVersionSide() = default;
+
+void GitVersionSide::countAhead(RowPipeline& rows, std::size_t batch) {
+    ahead_ = std::make_unique<RevisionAhead>(*this, rows, batch);
+}
+
+bool GitVersionSide::countedAhead(const FolderRef& folder, const ListedEntry& entry, CountedFile& file) {
+    return ahead_ != nullptr && ahead_->next(folder, entry, file);
+}
 
 FolderRef GitVersionSide::openRoot() {
     FolderRef root = FolderNode::root(rootName_);
@@ -17,10 +31,15 @@ FolderRef GitVersionSide::openRoot() {
 }
 
 bool GitVersionSide::list(FolderNode& folder, std::vector<ListedEntry>& entries) {
+    if (ahead_ != nullptr && ahead_->listed(folder, entries)) return true;
+    return readFolder(folder.objectId, entries);
+}
+
+bool GitVersionSide::readFolder(const std::string& tree, std::vector<ListedEntry>& entries) {
     entries.clear();
     std::vector<git::TreeEntry> listed;
     try {
-        listed = git::repositoryForThisThread(repository_).list(folder.objectId);
+        listed = git::repositoryForThisThread(*repository_).list(tree);
     } catch (const git::GitError&) {
         errno = EIO;
         return false;
@@ -67,8 +86,10 @@ VersionSource gitVersion(std::string repository, git::RevisionTree tree, std::st
 void walkGitTree(const std::string& repository, const git::RevisionTree& tree,
                  const std::string& rootName, FileCounting& counting, WalkObserver& observer,
                  MessageDisplay& display, const WalkOptions& options) {
+    // The side counts on the pipeline's threads: it is let go first.
     RowPipeline rows(counting, observer, display, options.jobs);
     GitVersionSide side(repository, tree, rootName);
+    side.countAhead(rows);
     walkVersion(side, rows);
 }
 

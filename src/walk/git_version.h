@@ -15,21 +15,37 @@
 
 namespace stepcount {
 
+class RevisionAhead;
+
 class GitVersionSide : public VersionSide {
 public:
     // The tree `tree` of the repository opened at `repository`, its root
     // named `rootName` in the rows.
     GitVersionSide(std::string repository, git::RevisionTree tree, std::string rootName);
+    ~GitVersionSide() override;
+
+    // Walking the revision alone (walkVersion): its files are counted on
+    // `rows` (which must outlive this) ahead of the walk, up to `batch` of
+    // them at a time (see RevisionAhead).
+    static constexpr std::size_t kAheadBatch = std::size_t{1} << 16;
+    void countAhead(RowPipeline& rows, std::size_t batch = kAheadBatch);
+
+    // The repository's path, and the entries of its tree `tree`, as list()
+    // gives them but unsorted and read from the repository.
+    const std::string& repository() const { return *repository_; }
+    bool readFolder(const std::string& tree, std::vector<ListedEntry>& entries);
 
     FolderRef openRoot() override;
     bool list(FolderNode& folder, std::vector<ListedEntry>& entries) override;
     FolderRef openChild(const FolderRef& parent, const ListedEntry& entry, bool& loops) override;
     std::shared_ptr<const FileContents> contentsOf(const ListedEntry& entry) override;
+    bool countedAhead(const FolderRef& folder, const ListedEntry& entry, CountedFile& file) override;
 
 private:
-    std::string repository_;
+    std::shared_ptr<const std::string> repository_;   // shared by the files' contents
     git::RevisionTree tree_;
     std::string rootName_;
+    std::unique_ptr<RevisionAhead> ahead_;
 };
 
 // The revision's tree as a version of a comparison.

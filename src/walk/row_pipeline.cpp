@@ -15,18 +15,24 @@ constexpr std::size_t kRowsPerJob = 256;
 // Rows waiting to be counted that wake the idle counting threads.
 constexpr std::size_t kWakeBatch = 16;
 
+// Files counted ahead that a counting thread takes at a time.
+constexpr std::size_t kAheadRun = 32;
+
 // The row that the calling counting thread is counting.
 thread_local std::size_t countingRow = 0;
+
+// The file that the calling thread counts ahead of its row, if any.
+thread_local AheadFile* countingAhead = nullptr;
 
 }  // namespace
 
 void RowPipeline::OrderedDisplay::showMessage(std::string_view text) {
-    if (rows_.awaitTurn()) display_.showMessage(text);
+    if (rows_.mayShowMessage()) display_.showMessage(text);
 }
 
 void RowPipeline::OrderedDisplay::showMessageBox(std::string_view text, std::string_view caption,
                                                  MessageKind kind) {
-    if (rows_.awaitTurn()) display_.showMessageBox(text, caption, kind);
+    if (rows_.mayShowMessage()) display_.showMessageBox(text, caption, kind);
 }
 
 RowPipeline::RowPipeline(FileCounting& counting, WalkObserver& observer, MessageDisplay& display,
@@ -34,7 +40,7 @@ RowPipeline::RowPipeline(FileCounting& counting, WalkObserver& observer, Message
     : observer_(observer), orderedDisplay_(*this, display) {
     jobs = std::max(jobs, 1U);
     if (jobs == 1) {
-        inlineCounters_ = counting.newCounterSet(display);
+        inlineCounters_ = counting.newCounterSet(orderedDisplay_);
         return;
     }
     ring_.resize(kRowsPerJob * jobs);
@@ -82,6 +88,87 @@ void RowPipeline::deliverUpTo(std::uint64_t rows) {
         waitUntil(lock, [] { return true; });
         deliverCounted(lock);
     }
+}
+
+void RowPipeline::runAlongside(std::size_t count, const std::function<void(std::size_t)>& task) {
+    if (ring_.empty()) {
+        for (std::size_t i = 0; i < count; ++i) task(i);
+        return;
+    }
+    // No counting thread waits for a row's turn while the walk runs tasks.
+    finish();
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        alongside_ = &task;
+        alongsideCount_ = count;
+        alongsideNext_.store(0, std::memory_order_relaxed);
+        ++alongsideRound_;
+    }
+    workReady_.notify_all();
+    runTasks(task, count);
+    std::unique_lock<std::mutex> lock(mutex_);
+    aheadDone_.wait(lock, [&] { return alongsideRunning_ == 0; });
+    alongside_ = nullptr;
+}
+
+void RowPipeline::runTasks(const std::function<void(std::size_t)>& task, std::size_t count) {
+    for (;;) {
+        const std::size_t i = alongsideNext_.fetch_add(1, std::memory_order_relaxed);
+        if (i >= count) return;
+        task(i);
+    }
+}
+
+void RowPipeline::offerAhead(AheadFile& file) {
+    if (aheadOffered_.empty()) {
+        // No counting thread waits for a row's turn while the walk counts
+        // ahead.
+        finish();
+    }
+    aheadOffered_.push_back(&file);
+}
+
+void RowPipeline::countOfferedAhead() {
+    // Sorted by their keys side by side, not by keys spread over memory.
+    std::vector<std::pair<std::uint64_t, AheadFile*>> ordered;
+    ordered.reserve(aheadOffered_.size());
+    for (AheadFile* file : aheadOffered_) ordered.emplace_back(file->readingOrder, file);
+    std::sort(ordered.begin(), ordered.end());
+    for (std::size_t i = 0; i < ordered.size(); ++i) aheadOffered_[i] = ordered[i].second;
+    if (ring_.empty()) {
+        for (AheadFile* file : aheadOffered_) {
+            if (stopRequested() != 0) break;
+            countAheadFile(*inlineCounters_, inlineState_, *file);
+        }
+        aheadOffered_.clear();
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    aheadTaken_ = 0;
+    aheadCounting_ = true;
+    wakeIdleWorkers();
+    aheadDone_.wait(lock, [&] { return aheadTaken_ == aheadOffered_.size() && aheadRunsCounting_ == 0; });
+    aheadCounting_ = false;
+    aheadOffered_.clear();
+}
+
+void RowPipeline::dropOfferedAhead() {
+    if (!ring_.empty()) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        aheadCounting_ = false;
+        aheadDone_.wait(lock, [&] { return aheadRunsCounting_ == 0; });
+    }
+    aheadOffered_.clear();
+}
+
+// Whether a counter's message is shown now: a file counted ahead has it
+// told in its row, a row counted on a counting thread waits for its turn.
+bool RowPipeline::mayShowMessage() {
+    if (countingAhead != nullptr) {
+        countingAhead->told = true;
+        return false;
+    }
+    return ring_.empty() || awaitTurn();
 }
 
 // False when the walk ended before the turn came (its rows will not be
@@ -178,15 +265,29 @@ void RowPipeline::deliver(Row& row) {
 
 namespace {
 
-// Points `location` at the file `name` of `folder`.
-void locate(FileLocation& location, FolderPaths& paths, const FolderNode& folder,
+// Points `location` at the file `name` of `folder`, whose path is
+// `folderPath`.
+void locate(FileLocation& location, const std::string& folderPath, const FolderNode& folder,
             const std::string& name, const FileContents* contents) {
-    location.path = paths.pathOf(folder);
+    location.path = folderPath;
     location.path += kPathSeparator;
     location.path += name;
     location.folderFd = folder.fd.get();
     location.name = name;
     location.contents = contents;
+}
+
+// Counts the file that `place` points `location` at.
+template <class Place>
+CountedFile countFile(CounterSet& counters, FileLocation& location, Place place) {
+    try {
+        place(location);
+        return counters.count(location);
+    } catch (...) {
+        // Counters show their own failures; anything else leaves the file
+        // uncounted.
+        return CountedFile{};
+    }
 }
 
 }  // namespace
@@ -197,8 +298,8 @@ void RowPipeline::count(CounterSet& counters, CountingState& state, Row& row) {
         for (int side = 0; side < 2; ++side) {
             sides[side].lost = row.sideLost[side];
             if (!row.sideFolders[side]) continue;
-            locate(state.locations[side], state.paths[side], *row.sideFolders[side],
-                   row.sideNames[side], row.sideContents[side].get());
+            locate(state.locations[side], state.paths[side].pathOf(*row.sideFolders[side]),
+                   *row.sideFolders[side], row.sideNames[side], row.sideContents[side].get());
             sides[side].location = &state.locations[side];
             sides[side].special = row.sideSpecial[side];
         }
@@ -212,21 +313,61 @@ void RowPipeline::count(CounterSet& counters, CountingState& state, Row& row) {
         }
         return;
     }
-    try {
-        locate(state.locations[0], state.paths[0], *row.folder, row.name, row.contents.get());
-        row.file = counters.count(state.locations[0]);
-    } catch (...) {
-        // Counters show their own failures; anything else leaves the file
-        // uncounted.
-        row.file = CountedFile{};
-    }
+    row.file = countFile(counters, state.locations[0], [&](FileLocation& location) {
+        locate(location, state.paths[0].pathOf(*row.folder), *row.folder, row.name,
+               row.contents.get());
+    });
+}
+
+void RowPipeline::countAheadFile(CounterSet& counters, CountingState& state, AheadFile& file) {
+    countingAhead = &file;
+    file.file = countFile(counters, state.locations[0], [&](FileLocation& location) {
+        // Files counted ahead come from all over the tree: a path known
+        // saves putting it together again.
+        locate(location,
+               file.folderPath != nullptr ? *file.folderPath : state.paths[0].pathOf(*file.folder),
+               *file.folder, file.name, file.contents.get());
+    });
+    // Not needed again (a file whose failure was told gets new ones): let
+    // go here, on the counting threads.
+    file.contents.reset();
+    countingAhead = nullptr;
 }
 
 void RowPipeline::work(std::unique_ptr<CounterSet> counters) {
     CountingState state;
+    std::uint64_t roundsTakenPart = 0;   // of the work alongside the walk
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (stopping_) return;
+        if (alongside_ != nullptr && roundsTakenPart < alongsideRound_) {
+            roundsTakenPart = alongsideRound_;
+            const std::function<void(std::size_t)>& task = *alongside_;
+            const std::size_t count = alongsideCount_;
+            ++alongsideRunning_;
+            lock.unlock();
+            runTasks(task, count);
+            lock.lock();
+            if (--alongsideRunning_ == 0) aheadDone_.notify_all();
+            continue;
+        }
+        if (aheadCounting_ && aheadTaken_ < aheadOffered_.size()) {
+            // A run of files: files next to each other in the reading order
+            // are often read from the same objects, which one thread reads
+            // once where two would read them both.
+            AheadFile* run[kAheadRun];
+            const std::size_t count = std::min(kAheadRun, aheadOffered_.size() - aheadTaken_);
+            std::copy_n(aheadOffered_.begin() + static_cast<std::ptrdiff_t>(aheadTaken_), count, run);
+            aheadTaken_ += count;
+            ++aheadRunsCounting_;
+            lock.unlock();
+            for (std::size_t i = 0; i < count && stopRequested() == 0; ++i) {
+                countAheadFile(*counters, state, *run[i]);
+            }
+            lock.lock();
+            if (--aheadRunsCounting_ == 0) aheadDone_.notify_all();
+            continue;
+        }
         nextToCount_ = std::max(nextToCount_, head_);
         while (nextToCount_ < tail_ && at(nextToCount_).state != Row::State::ToCount) {
             ++nextToCount_;

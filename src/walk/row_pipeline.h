@@ -11,6 +11,7 @@
 // waits while a dialog is open.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,23 @@ struct Row {
     ComparedFile compared;
 };
 
+// A file counted before its row is added (see RowPipeline::offerAhead).
+struct AheadFile {
+    FolderRef folder;   // the folder that holds it
+    // The folder's path, when the caller knows it (else it is put together
+    // from `folder`).
+    std::shared_ptr<const std::string> folderPath;
+    std::string name;
+    std::shared_ptr<const FileContents> contents;   // let go once counted
+    // Files are read quickest in ascending order of this.
+    std::uint64_t readingOrder = 0;
+    CountedFile file;   // what became of it
+    // Its counter told of a failure, which was not shown: the count is not
+    // to be used, the file's row counts it again and the message comes in
+    // its turn.
+    bool told = false;
+};
+
 class RowPipeline {
 public:
     // `jobs` counting threads; 1 counts on the walking thread itself.
@@ -77,6 +95,23 @@ public:
 
     // Delivers every row still in flight.
     void finish();
+
+    // Runs `task(i)` for each i below `count` on the walking thread and the
+    // counting threads together, after delivering the rows in flight, and
+    // returns when all have run. The task must not throw.
+    void runAlongside(std::size_t count, const std::function<void(std::size_t)>& task);
+
+    // Files counted ahead of their rows, a batch at a time: the walk offers
+    // the files of a batch (each stays where it is until the batch is
+    // counted), then countOfferedAhead has them counted in their reading
+    // order on the counting threads, and returns when all are, or as soon
+    // as a stop is asked for. The rows in flight are delivered before the
+    // first file is offered.
+    void offerAhead(AheadFile& file);
+    void countOfferedAhead();
+    // Forgets the files offered, once no counting thread counts any: the
+    // caller may then let them go.
+    void dropOfferedAhead();
 
     // Delivers rows until the first `rows` rows added have been delivered.
     void deliverUpTo(std::uint64_t rows);
@@ -104,6 +139,8 @@ private:
         FileLocation locations[2];
     };
 
+    bool mayShowMessage();
+    void runTasks(const std::function<void(std::size_t)>& task, std::size_t count);
     bool awaitTurn();
     Row& at(std::size_t index) { return ring_[index % ring_.size()]; }
     std::size_t backlog() const;
@@ -115,6 +152,7 @@ private:
     void deliverHead(std::unique_lock<std::mutex>& lock);
     void deliver(Row& row);
     static void count(CounterSet& counters, CountingState& state, Row& row);
+    static void countAheadFile(CounterSet& counters, CountingState& state, AheadFile& file);
     void work(std::unique_ptr<CounterSet> counters);
     void stop();
 
@@ -146,6 +184,21 @@ private:
     std::function<bool()> walkCondition_;   // what the waiting walk waits for besides the head
     bool stopping_ = false;
     std::vector<std::thread> workers_;
+
+    // Files counted ahead: those offered, the next to take, whether they
+    // are being counted, and the runs of them being counted.
+    std::vector<AheadFile*> aheadOffered_;
+    std::size_t aheadTaken_ = 0;
+    bool aheadCounting_ = false;
+    unsigned aheadRunsCounting_ = 0;
+    // Tasks run alongside the walk: the task, how many, the next to run,
+    // the rounds of them, the counting threads running them.
+    const std::function<void(std::size_t)>* alongside_ = nullptr;
+    std::size_t alongsideCount_ = 0;
+    std::atomic<std::size_t> alongsideNext_{0};
+    std::uint64_t alongsideRound_ = 0;
+    unsigned alongsideRunning_ = 0;
+    std::condition_variable aheadDone_;   // for both
 };
 
 }  // namespace stepcount

@@ -1,10 +1,8 @@
 #include "walk/version_side.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <unordered_set>
 
-#include "platform/ascii.h"
 #include "walk/descriptor_window.h"
 
 namespace stepcount {
@@ -56,10 +54,7 @@ void walkVersion(VersionSide& side, RowPipeline& rows) {
             rows.add(std::move(failure));
             return;
         }
-        std::sort(visit.entries.begin(), visit.entries.end(),
-                  [](const ListedEntry& a, const ListedEntry& b) {
-                      return ascii::compareEntryNames(a.name, b.name) < 0;
-                  });
+        sortEntriesByName(visit.entries);
         walkPath.push_back(std::move(visit));
     };
     FolderRef root = side.openRoot();
@@ -79,7 +74,11 @@ void walkVersion(VersionSide& side, RowPipeline& rows) {
             const bool counted = entry.type != EntryType::Special;
             Row file = rowOf(Row::Kind::File, counted ? Row::State::ToCount : Row::State::Done, folder,
                              entry.name);
-            if (counted) file.contents = side.contentsOf(entry);
+            if (counted && side.countedAhead(folder, entry, file.file)) {
+                file.state = Row::State::Done;
+            } else if (counted) {
+                file.contents = side.contentsOf(entry);
+            }
             rows.add(std::move(file));
         }
         if (!entry.notice.empty()) {

@@ -49,6 +49,13 @@ public:
     virtual std::shared_ptr<const FileContents> contentsOf(const ListedEntry& /*entry*/) {
         return nullptr;
     }
+
+    // Walking one version: what became of the file `entry` of `folder`,
+    // the next file to count in the walk, when the side counted it ahead.
+    virtual bool countedAhead(const FolderRef& /*folder*/, const ListedEntry& /*entry*/,
+                              CountedFile& /*file*/) {
+        return false;
+    }
 };
 
 // Walks one version as the count walks a folder: every entry in name order,
