@@ -443,6 +443,21 @@ TEST_F(GitPackStoreTest, ReadingOrderPutsDeltasBeforeTheirBasesAndLooseObjectsLa
         highest.push_back(high);
     }
     EXPECT_TRUE(highest[0] < lowest[1] || highest[1] < lowest[0]);
+    // Every blob read in that order, from the end of each pack back, as git
+    // reads it.
+    std::vector<std::pair<std::uint64_t, std::string>> blobs;
+    for (const StoredObject& object : storedObjects(repo)) {
+        if (object.type == "blob") blobs.emplace_back(reader.readingOrder(rawId(object.id)), object.id);
+    }
+    std::sort(blobs.begin(), blobs.end());
+    git::PackReader inOrder = readerOf(repo);
+    inOrder.readsInOrder(true);
+    for (const auto& [order, id] : blobs) {
+        std::string_view bytes;
+        const auto kept = inOrder.readBlob(rawId(id), bytes);
+        ASSERT_NE(kept, nullptr) << id;
+        EXPECT_EQ(bytes, repo.git("cat-file blob " + id)) << id;
+    }
     const std::string loose = repo.git("rev-parse loose:loose.c").substr(0, 40);
     EXPECT_EQ(reader.readingOrder(rawId(loose)), ~std::uint64_t{0});
     EXPECT_EQ(reader.readingOrder(rawId(std::string(40, 'a'))), ~std::uint64_t{0});
@@ -610,6 +625,15 @@ TEST_F(GitPackStoreTest, DamagedPacksAreNeverReadWrongly) {
             blobs.emplace_back(rawId(object.id), repo.git("cat-file blob " + object.id));
         }
     }
+    // Read in their reading order too: many entries from one read of the
+    // pack, each still checked.
+    std::vector<std::pair<git::ObjectId, std::string>> inReadingOrder = blobs;
+    {
+        const git::PackReader reader = readerOf(repo);
+        std::sort(inReadingOrder.begin(), inReadingOrder.end(), [&](const auto& a, const auto& b) {
+            return reader.readingOrder(a.first) < reader.readingOrder(b.first);
+        });
+    }
     const auto rewrite = [](const std::filesystem::path& path, const std::string& bytes) {
         std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
@@ -625,7 +649,7 @@ TEST_F(GitPackStoreTest, DamagedPacksAreNeverReadWrongly) {
             damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 == 0 ? 0x01 : 0x80));
             rewrite(path, damaged);
             git::PackReader reader = readerOf(repo);
-            for (const auto& [id, content] : blobs) {
+            for (const auto& [id, content] : at % 2 == 0 ? inReadingOrder : blobs) {
                 std::string_view bytes;
                 const auto kept = reader.readBlob(id, bytes);
                 if (kept == nullptr) {

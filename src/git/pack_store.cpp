@@ -71,6 +71,8 @@ constexpr std::uint64_t kMostInflation = 1032;
 constexpr std::size_t kStreamInput = std::size_t{256} << 10;
 // The most bytes of an object's type, size and base before its data.
 constexpr std::size_t kEntryHeadLimit = 32;
+// The bytes of a pack read at once for entries read from its end back.
+constexpr std::uint64_t kWindow = std::uint64_t{256} << 10;
 // Reading orders: the pack's rank in the store above the place in it.
 constexpr int kOffsetBits = 48;
 constexpr std::uint64_t kOrderedOffsets = (std::uint64_t{1} << kOffsetBits) - 1;
@@ -848,13 +850,9 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(
         *stream = streamOfLarge(pack, offset, span.end, span.crc);
         if (*stream != nullptr) return nullptr;
     }
-    const std::uint32_t crc = span.crc;
-    compressed_.resize(length);
-    if (readFileAt(pack.data(), compressed_.data(), length, offset) != static_cast<std::int64_t>(length) ||
-        libdeflate_crc32(0, compressed_.data(), length) != crc) {
-        return nullptr;
-    }
-    const auto* at = reinterpret_cast<const unsigned char*>(compressed_.data());
+    const char* const entryBytes = entryAt(pack, offset, length);
+    if (entryBytes == nullptr || libdeflate_crc32(0, entryBytes, length) != span.crc) return nullptr;
+    const auto* at = reinterpret_cast<const unsigned char*>(entryBytes);
     const unsigned char* const end = at + length;
     int type = 0;
     std::uint64_t size = 0;
@@ -911,6 +909,37 @@ std::shared_ptr<const PackReader::Object> PackReader::objectAt(
     }
     if (depth < kDeepestChain) store_->bases_->keep(pack, offset, object);
     return object;
+}
+
+const char* PackReader::entryAt(const PackIndex& pack, std::uint64_t offset, std::uint64_t length) {
+    const std::uint64_t end = offset + length;
+    if (window_.pack == &pack && offset >= window_.start && end <= window_.start + window_.bytes.size()) {
+        lastOffset_ = offset;
+        return window_.bytes.data() + (offset - window_.start);
+    }
+    // Entries read from the end of the pack back (files read in their
+    // reading order, and the bases of their deltas): many for one read of
+    // the file, a window that ends with this entry.
+    const bool goingBack = lastPack_ == &pack && offset < lastOffset_ && lastOffset_ - offset < kWindow;
+    lastPack_ = &pack;
+    lastOffset_ = offset;
+    if (goingBack && length <= kWindow / 4) {
+        const std::uint64_t start = end > kWindow ? end - kWindow : 0;
+        window_.pack = nullptr;
+        window_.bytes.resize(end - start);
+        if (readFileAt(pack.data(), window_.bytes.data(), end - start, start) !=
+            static_cast<std::int64_t>(end - start)) {
+            return nullptr;
+        }
+        window_.pack = &pack;
+        window_.start = start;
+        return window_.bytes.data() + (offset - start);
+    }
+    compressed_.resize(length);
+    if (readFileAt(pack.data(), compressed_.data(), length, offset) != static_cast<std::int64_t>(length)) {
+        return nullptr;
+    }
+    return compressed_.data();
 }
 
 bool PackReader::applyDelta(const Object& base, const char* delta, std::uint64_t size, Object& result) {

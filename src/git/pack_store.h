@@ -165,6 +165,9 @@ private:
                                            std::unique_ptr<InflatingStream>* stream = nullptr);
     // `result`: `base` changed by `delta`; false when the delta is damaged.
     static bool applyDelta(const Object& base, const char* delta, std::uint64_t size, Object& result);
+    // The `length` bytes of the entry at `offset` of `pack`, valid until the
+    // next entry is read; nullptr when they cannot be read.
+    const char* entryAt(const PackIndex& pack, std::uint64_t offset, std::uint64_t length);
     // Inflates the zlib stream of `length` bytes of a pack's entry, whose
     // CRC-32 has been checked, into `size` bytes; false when it does not
     // inflate to exactly that many.
@@ -176,6 +179,16 @@ private:
     // ones): it keeps the tables of those codes from one stream to the next.
     libdeflate_decompressor* fixedCodesDecompressor_;
     std::vector<char> compressed_;      // the entry being read
+    // The bytes of a pack from `start` on, read for the entries that come
+    // before the last one read; where that one lies.
+    struct Window {
+        const PackIndex* pack = nullptr;
+        std::uint64_t start = 0;
+        std::vector<char> bytes;
+    };
+    Window window_;
+    const PackIndex* lastPack_ = nullptr;
+    std::uint64_t lastOffset_ = 0;
     // The deltas of the chain being read, down to the one whose base is
     // being read.
     struct ChainLink {
