@@ -13,6 +13,7 @@
 #include "runs/language_counting.h"
 #include "support/git_repos.h"
 #include "walk/git_version.h"
+#include "walk/revision_ahead.h"
 #include "walk/row_pipeline.h"
 
 namespace stepcount::testing {
@@ -120,6 +121,58 @@ TEST_F(GitRevisionAheadTest, RowsAndMessagesOfEveryBatchAndJobsAsWhenCountedInTu
         }
     }
     EXPECT_EQ(rowsOf(repo, "v1", 2, GitVersionSide::kAheadBatch), rowsOf(repo, "v1", 1, 0));
+
+}
+
+// What the packs hold, which tells whether counting ahead pays: nothing
+// for loose objects, no deltas for a pack made without, most of them deltas
+// for a pack of files much alike; counting ahead pays for packs mostly of
+// deltas larger than the bases kept in the walk's order.
+TEST_F(GitRevisionAheadTest, WhatThePacksHoldAndWhetherCountingAheadPays) {
+    std::string same;
+    for (int line = 0; line < 40; ++line) same += "int same" + std::to_string(line) + ";\n";
+    // The same tree, its objects stored as `repack` leaves them.
+    const auto repoOf = [&](const std::string& name, const std::string& repack) {
+        const GitRepo repo = GitRepo::create(temp.at(name));
+        for (int file = 0; file < 40; ++file) {
+            repo.write("src/" + std::to_string(file % 4) + "/f" + std::to_string(file) + ".c",
+                       "int f" + std::to_string(file) + ";\n" + same);
+        }
+        repo.commitAll(kFirstCommit, "v1");
+        if (!repack.empty()) repo.git(repack);
+        return repo;
+    };
+    const auto packedOf = [](const GitRepo& repo) {
+        return git::Repository::open(repo.path())->packedObjects();
+    };
+    const git::PackedObjects loose = packedOf(repoOf("loose", ""));
+    EXPECT_EQ(loose.count, 0u);
+    EXPECT_EQ(loose.bytes, 0u);
+    EXPECT_EQ(loose.deltaShare, 0.0);
+    const GitRepo wholeRepo = repoOf("whole", "repack -a -d -q --window=0");
+    const git::PackedObjects whole = packedOf(wholeRepo);
+    EXPECT_EQ(whole.count, 47u);   // 40 files, 6 trees (the root, src, its 4 folders), the commit
+    // The pack's objects lie between its head (12 bytes) and its checksum
+    // (20 bytes).
+    std::uint64_t packBytes = 0;
+    for (const auto& file : std::filesystem::directory_iterator(wholeRepo.at(".git/objects/pack"))) {
+        if (file.path().extension() == ".pack") packBytes += std::filesystem::file_size(file.path());
+    }
+    EXPECT_EQ(whole.bytes, packBytes - 32);
+    EXPECT_EQ(whole.deltaShare, 0.0);
+    const git::PackedObjects deltas = packedOf(repoOf("deltas", "repack -a -d -q --window=250"));
+    EXPECT_EQ(deltas.count, 47u);
+    EXPECT_GT(deltas.deltaShare, 0.5);
+    EXPECT_LT(deltas.bytes, whole.bytes);
+
+    EXPECT_FALSE(RevisionAhead::pays(loose));
+    EXPECT_FALSE(RevisionAhead::pays(whole));
+    EXPECT_FALSE(RevisionAhead::pays(deltas));   // small
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    EXPECT_TRUE(RevisionAhead::pays({50000, 40 * kMiB, 0.9}));
+    EXPECT_TRUE(RevisionAhead::pays({50000, 40 * kMiB, 0.25}));
+    EXPECT_FALSE(RevisionAhead::pays({50000, 40 * kMiB, 0.2}));
+    EXPECT_FALSE(RevisionAhead::pays({50000, 32 * kMiB, 0.9}));
 }
 
 }  // namespace

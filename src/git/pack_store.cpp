@@ -71,8 +71,12 @@ constexpr std::uint64_t kMostInflation = 1032;
 constexpr std::size_t kStreamInput = std::size_t{256} << 10;
 // The most bytes of an object's type, size and base before its data.
 constexpr std::size_t kEntryHeadLimit = 32;
-// The bytes of a pack read at once for entries read from its end back.
+// Entries looked at to tell what share of a store's objects are deltas.
+constexpr std::uint64_t kDeltaSamples = 64;
+// The bytes of a pack read at once for entries read from its end back,
+// once so many entries in a row were each read a little before the last.
 constexpr std::uint64_t kWindow = std::uint64_t{256} << 10;
+constexpr int kStepsBackToWindow = 3;
 // Reading orders: the pack's rank in the store above the place in it.
 constexpr int kOffsetBits = 48;
 constexpr std::uint64_t kOrderedOffsets = (std::uint64_t{1} << kOffsetBits) - 1;
@@ -360,6 +364,7 @@ public:
     }
 
     int data() const { return data_.get(); }
+    std::uint32_t objectCount() const { return fanout(255); }
     // Where the objects end: the data file's checksum follows them.
     std::uint64_t objectsEnd() const { return dataSize_ - kChecksumSize; }
 
@@ -688,6 +693,42 @@ std::shared_ptr<const PackReader::Object> PackReader::readStored(
     return readLoose(id, type, stream);
 }
 
+PackedObjects PackReader::packedObjects() const {
+    PackedObjects packed;
+    for (const auto& pack : store_->packs_) {
+        packed.count += pack->objectCount();
+        packed.bytes += pack->objectsEnd() - kPackHeaderSize;
+    }
+    if (packed.count == 0) return packed;
+    // Entries spread evenly over the packs, by id: a sample of all.
+    const std::uint64_t samples = std::min<std::uint64_t>(packed.count, kDeltaSamples);
+    std::uint64_t deltas = 0;
+    for (std::uint64_t sample = 0; sample < samples; ++sample) {
+        std::uint64_t entry = sample * packed.count / samples;
+        for (const auto& pack : store_->packs_) {
+            if (entry >= pack->objectCount()) {
+                entry -= pack->objectCount();
+                continue;
+            }
+            EntrySpan span;
+            unsigned char head[kEntryHeadLimit];
+            const unsigned char* at = head;
+            int type = 0;
+            std::uint64_t size = 0;
+            if (pack->spanOf(static_cast<std::uint32_t>(entry), span) && span.end > span.offset) {
+                const std::uint64_t length = std::min<std::uint64_t>(span.end - span.offset, sizeof head);
+                deltas += readFileAt(pack->data(), reinterpret_cast<char*>(head), length, span.offset) ==
+                              static_cast<std::int64_t>(length) &&
+                          entryHead(at, head + length, type, size) &&
+                          (type == kOffsetDelta || type == kReferenceDelta);
+            }
+            break;
+        }
+    }
+    packed.deltaShare = static_cast<double>(deltas) / static_cast<double>(samples);
+    return packed;
+}
+
 void PackReader::readsInOrder(bool inOrder) {
     if (inOrder != inOrder_) store_->bases_->readsInOrder(inOrder);
     inOrder_ = inOrder;
@@ -919,11 +960,13 @@ const char* PackReader::entryAt(const PackIndex& pack, std::uint64_t offset, std
     }
     // Entries read from the end of the pack back (files read in their
     // reading order, and the bases of their deltas): many for one read of
-    // the file, a window that ends with this entry.
+    // the file, a window that ends with this entry. A single step back is
+    // most often a delta's base, its file read in another order.
     const bool goingBack = lastPack_ == &pack && offset < lastOffset_ && lastOffset_ - offset < kWindow;
+    stepsBack_ = goingBack ? stepsBack_ + 1 : 0;
     lastPack_ = &pack;
     lastOffset_ = offset;
-    if (goingBack && length <= kWindow / 4) {
+    if (stepsBack_ >= kStepsBackToWindow && length <= kWindow / 4) {
         const std::uint64_t start = end > kWindow ? end - kWindow : 0;
         window_.pack = nullptr;
         window_.bytes.resize(end - start);

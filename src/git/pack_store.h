@@ -131,6 +131,9 @@ public:
     // (see Repository::readingOrder).
     std::uint64_t readingOrder(const ObjectId& id) const;
 
+    // What the store's packs hold (see Repository::packedObjects).
+    PackedObjects packedObjects() const;
+
     // Whether the objects read next come in their reading order; while a
     // reader says so, fewer are kept for the reads to come.
     void readsInOrder(bool inOrder);
@@ -180,7 +183,7 @@ private:
     libdeflate_decompressor* fixedCodesDecompressor_;
     std::vector<char> compressed_;      // the entry being read
     // The bytes of a pack from `start` on, read for the entries that come
-    // before the last one read; where that one lies.
+    // before the last one read; where that one lies, and how it was come to.
     struct Window {
         const PackIndex* pack = nullptr;
         std::uint64_t start = 0;
@@ -189,6 +192,7 @@ private:
     Window window_;
     const PackIndex* lastPack_ = nullptr;
     std::uint64_t lastOffset_ = 0;
+    int stepsBack_ = 0;   // entries in a row read a little before the last
     // The deltas of the chain being read, down to the one whose base is
     // being read.
     struct ChainLink {

@@ -40,6 +40,14 @@ struct TreeEntry {
     ObjectId id;
 };
 
+// The objects of a repository's packs: how many, their bytes in the packs,
+// and the share of them stored as changes to others (deltas), from a sample.
+struct PackedObjects {
+    std::uint64_t count = 0;
+    std::uint64_t bytes = 0;
+    double deltaShare = 0;
+};
+
 // A revision's tree, or a folder inside it.
 struct RevisionTree {
     ObjectId tree;
@@ -75,6 +83,9 @@ public:
     // ascending order of their keys, the files stored as changes to others
     // inflate fewest objects. Files it does not hold come last.
     virtual std::uint64_t readingOrder(const ObjectId& blob) = 0;
+
+    // What the repository's packs hold.
+    virtual PackedObjects packedObjects() = 0;
 
     // Says that the files read next, by any thread, come in their reading
     // order (or no longer do): objects read for one file are kept for the

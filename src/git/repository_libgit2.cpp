@@ -154,6 +154,7 @@ public:
     }
 
     std::uint64_t readingOrder(const ObjectId& id) override { return packs_.readingOrder(id); }
+    PackedObjects packedObjects() override { return packs_.packedObjects(); }
     void readsInOrder(bool inOrder) override { packs_.readsInOrder(inOrder); }
 
     const std::string& openedAt() const override { return openedAt_; }

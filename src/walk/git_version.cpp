@@ -89,7 +89,9 @@ void walkGitTree(const std::string& repository, const git::RevisionTree& tree,
     // The side counts on the pipeline's threads: it is let go first.
     RowPipeline rows(counting, observer, display, options.jobs);
     GitVersionSide side(repository, tree, rootName);
-    side.countAhead(rows);
+    if (RevisionAhead::pays(git::repositoryForThisThread(repository).packedObjects())) {
+        side.countAhead(rows);
+    }
     walkVersion(side, rows);
 }
 

@@ -10,6 +10,13 @@ namespace stepcount {
 
 namespace {
 
+// Counting ahead pays when at least this share of the objects of the
+// repository's packs are deltas, and the packs hold more bytes than the
+// bases that reading in the walk's order keeps (32 MiB): when they hold
+// fewer, the walk's order finds most bases kept.
+constexpr double kFewestDeltas = 0.25;
+constexpr std::uint64_t kFewestBytes = std::uint64_t{32} << 20;
+
 // While a batch is walked and counted ahead, its files come in their
 // reading order.
 class ReadingInOrder {
@@ -131,6 +138,10 @@ RevisionAhead::RevisionAhead(GitVersionSide& side, RowPipeline& rows, std::size_
     enter(std::move(root), 0, std::move(path));
 }
 
+bool RevisionAhead::pays(const git::PackedObjects& packed) {
+    return packed.deltaShare >= kFewestDeltas && packed.bytes > kFewestBytes;
+}
+
 RevisionAhead::~RevisionAhead() {
     // No counting thread is left with a file of this.
     rows_.dropOfferedAhead();
@@ -138,7 +149,7 @@ RevisionAhead::~RevisionAhead() {
 
 bool RevisionAhead::listed(const FolderNode& folder, std::vector<ListedEntry>& entries) {
     // The walk has caught up with the walk ahead: the next batch.
-    if (files_.empty() && !listings_.contains(folder.objectId)) countBatch();
+    if (next_ == files_.size() && !over_ && !listings_.contains(folder.objectId)) countBatch();
     const auto found = listings_.find(folder.objectId);
     if (found == listings_.end()) return false;
     entries = std::move(found->second);
@@ -147,21 +158,31 @@ bool RevisionAhead::listed(const FolderNode& folder, std::vector<ListedEntry>& e
 }
 
 bool RevisionAhead::next(const FolderRef& folder, const ListedEntry& entry, CountedFile& file) {
-    if (files_.empty()) countBatch();
-    if (files_.empty()) return false;
-    const AheadFile& ahead = files_.front();
+    if (next_ == files_.size() && !over_) countBatch();
+    if (next_ == files_.size()) return false;
+    AheadFile& ahead = files_[next_];
     // The same name in the same tree is the same file.
     if (ahead.name != entry.name || ahead.folder->objectId != folder->objectId) {
         // The walk met another tree than the one walked ahead (a folder
         // read here but not there): it counts its files itself.
-        path_.clear();
-        files_.clear();
+        stop();
         return false;
     }
+    ++next_;
     const bool counted = !ahead.told;
     if (counted) file = ahead.file;
-    files_.pop_front();
+    ahead.folder.reset();
     return counted;
+}
+
+// No more counting ahead: the walk counts the files it comes to itself,
+// and lists the folders not listed yet.
+void RevisionAhead::stop() {
+    over_ = true;
+    path_.clear();
+    files_.clear();
+    next_ = 0;
+    reads_.reset();
 }
 
 // As the walk enters a folder, the one read before at `index` (or
@@ -177,9 +198,11 @@ void RevisionAhead::enter(FolderRef folder, std::size_t index, std::shared_ptr<c
 
 // The next files in the walk's order, counted.
 void RevisionAhead::countBatch() {
-    const ReadingInOrder inOrder(git::repositoryForThisThread(side_.repository()));
-    std::size_t found = 0;
-    while (found < batch_ && !path_.empty()) {
+    files_.clear();
+    next_ = 0;
+    git::Repository& repository = git::repositoryForThisThread(side_.repository());
+    const ReadingInOrder inOrder(repository);
+    while (files_.size() < batch_ && !path_.empty()) {
         Visit& visit = path_.back();
         std::vector<ListedEntry>& entries = visit.read.entries;
         if (visit.next == entries.size()) {
@@ -209,8 +232,6 @@ void RevisionAhead::countBatch() {
             file.name = entry.name;
             file.contents = std::move(made.contents);
             file.readingOrder = made.readingOrder;
-            rows_.offerAhead(file);
-            ++found;
         }
     }
     // The folders the walk ahead is still in, for the walk to list before
@@ -219,7 +240,13 @@ void RevisionAhead::countBatch() {
         if (!visit.kept) listings_.try_emplace(visit.folder->objectId, visit.read.entries);
         visit.kept = true;
     }
-    if (found > 0) rows_.countOfferedAhead();
+    if (path_.empty()) reads_.reset();
+    if (files_.empty()) {
+        over_ = true;
+        return;
+    }
+    for (AheadFile& file : files_) rows_.offerAhead(file);
+    rows_.countOfferedAhead();
 }
 
 }  // namespace stepcount

@@ -8,12 +8,12 @@
 #pragma once
 
 #include <cstddef>
-#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "git/repository.h"
 #include "walk/row_pipeline.h"
 
 namespace stepcount {
@@ -22,6 +22,13 @@ class GitVersionSide;
 
 class RevisionAhead {
 public:
+    // Whether counting ahead pays for a revision of a repository whose packs
+    // hold `packed`: when its files are stored whole (a tree that was never
+    // packed with its history), or in packs small enough, they are read
+    // about as quickly in the walk's order, and then they are counted while
+    // the walk goes on.
+    static bool pays(const git::PackedObjects& packed);
+
     // The revision of `side`, counted on `rows` (which must outlive this),
     // `batch` files at a time.
     RevisionAhead(GitVersionSide& side, RowPipeline& rows, std::size_t batch);
@@ -44,6 +51,7 @@ private:
 
     void enter(FolderRef folder, std::size_t index, std::shared_ptr<const std::string> path);
     void countBatch();
+    void stop();
 
     GitVersionSide& side_;
     RowPipeline& rows_;
@@ -52,9 +60,10 @@ private:
     std::vector<Visit> path_;
     // The folders listed ahead that the walk has not listed yet, by tree.
     std::unordered_map<std::string, std::vector<ListedEntry>> listings_;
-    // The files counted ahead, from the walk's next one on; each stays
-    // where it is while it is counted.
-    std::deque<AheadFile> files_;
+    // The files of the batch, in the walk's order, and the walk's next one.
+    std::vector<AheadFile> files_;
+    std::size_t next_ = 0;
+    bool over_ = false;      // no more files to count ahead
 };
 
 }  // namespace stepcount
