@@ -467,6 +467,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view bytes;
     check(reader.readBlob(idOf(entries.size() + 7), bytes) == nullptr, "an id of no entry read");
 
+    // In their reading order, as a revision's files are counted: from the
+    // end of the pack back, entries one before the other from one read of
+    // the pack.
+    git::PackReader orderedReader(std::make_shared<const git::PackStore>(std::vector<std::string>{folder}));
+    orderedReader.readsInOrder(true);
+    std::vector<std::pair<std::uint64_t, std::size_t>> order;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        order.emplace_back(orderedReader.readingOrder(entries[i].id), i);
+        check(order.back().first != ~std::uint64_t{0}, described(i, "has no reading order").c_str());
+    }
+    std::sort(order.begin(), order.end());
+    for (const auto& [place, i] : order) {
+        const std::optional<Content>& expected = expectedContents.of(i);
+        const bool blob = expected && expected->type == kBlobType;
+        const auto kept = orderedReader.readBlob(entries[i].id, bytes);
+        check((kept != nullptr) == blob, described(i, "read as a blob in reading order").c_str(),
+              blob ? "but it is one" : "but it is none");
+        if (blob) check(bytes == expected->bytes, described(i, "read wrongly in reading order").c_str());
+    }
+    const git::PackedObjects packed = orderedReader.packedObjects();
+    check(packed.count == entries.size() && packed.deltaShare >= 0 && packed.deltaShare <= 1,
+          "what the pack holds told wrongly");
+
     // Blobs stored whole read a piece at a time as what they are, and any
     // other object stored whole as a blob fails as it is read.
     git::PackReader streamingReader(
