@@ -175,10 +175,8 @@ TEST(RowPipelineTest, FilesCountedAheadEachOnceInTheirReadingOrder) {
 TEST(RowPipelineTest, RowsBeforeAndAfterFilesCountedAhead) {
     for (const unsigned jobs : {1U, 2U}) {
         SCOPED_TRACE(jobs);
-        FakeCounting counting;
-        testing::CallLog recorder;
-        RowPipeline rows(counting, recorder, recorder, jobs);
-        const FolderRef root = FolderNode::root("/r");
+        LoggedPipeline pipeline(jobs);
+        auto& [log, counting, recorder, rows, root] = pipeline;
         for (unsigned n = 0; n < 40; ++n) rows.add(fileToCount(root, numbered("f", n)));
         std::deque<AheadFile> files(1);
         files[0].folder = root;
@@ -223,10 +221,8 @@ TEST(RowPipelineTest, CountingAheadEndsWhenAStopIsAskedFor) {
 TEST(RowPipelineTest, TasksRunAlongsideTheWalkEachOnce) {
     for (const unsigned jobs : {1U, 2U, 4U}) {
         SCOPED_TRACE(jobs);
-        FakeCounting counting;
-        testing::CallLog recorder;
-        RowPipeline rows(counting, recorder, recorder, jobs);
-        const FolderRef root = FolderNode::root("/r");
+        LoggedPipeline pipeline(jobs);
+        auto& [log, counting, recorder, rows, root] = pipeline;
         for (unsigned n = 0; n < 20; ++n) rows.add(fileToCount(root, numbered("f", n)));
         std::vector<std::atomic<int>> runs(1000);
         for (int round = 1; round <= 3; ++round) {
