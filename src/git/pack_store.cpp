@@ -461,6 +461,25 @@ private:
     std::vector<std::uint32_t> positions_;
 };
 
+namespace {
+
+// Reads the head of the entry at [offset, end) of `pack` into `head` and
+// decodes its type and size: how many bytes the head takes, 0 when it
+// cannot be read.
+std::size_t readEntryHead(const PackIndex& pack, std::uint64_t offset, std::uint64_t end,
+                          unsigned char (&head)[kEntryHeadLimit], int& type, std::uint64_t& size) {
+    const std::uint64_t length = std::min<std::uint64_t>(end - offset, sizeof head);
+    if (readFileAt(pack.data(), reinterpret_cast<char*>(head), length, offset) !=
+        static_cast<std::int64_t>(length)) {
+        return 0;
+    }
+    const unsigned char* at = head;
+    if (!entryHead(at, head + length, type, size)) return 0;
+    return static_cast<std::size_t>(at - head);
+}
+
+}  // namespace
+
 struct PackReader::Object {
     int type = 0;
     std::uint64_t size = 0;
@@ -712,16 +731,11 @@ PackedObjects PackReader::packedObjects() const {
             }
             EntrySpan span;
             unsigned char head[kEntryHeadLimit];
-            const unsigned char* at = head;
             int type = 0;
             std::uint64_t size = 0;
-            if (pack->spanOf(static_cast<std::uint32_t>(entry), span) && span.end > span.offset) {
-                const std::uint64_t length = std::min<std::uint64_t>(span.end - span.offset, sizeof head);
-                deltas += readFileAt(pack->data(), reinterpret_cast<char*>(head), length, span.offset) ==
-                              static_cast<std::int64_t>(length) &&
-                          entryHead(at, head + length, type, size) &&
-                          (type == kOffsetDelta || type == kReferenceDelta);
-            }
+            deltas += pack->spanOf(static_cast<std::uint32_t>(entry), span) && span.end > span.offset &&
+                      readEntryHead(*pack, span.offset, span.end, head, type, size) != 0 &&
+                      (type == kOffsetDelta || type == kReferenceDelta);
             break;
         }
     }
@@ -756,18 +770,10 @@ std::uint64_t PackReader::readingOrder(const ObjectId& id) const {
 std::unique_ptr<InflatingStream> PackReader::streamOfLarge(const PackIndex& pack, std::uint64_t offset,
                                                            std::uint64_t end, std::uint32_t crc) {
     unsigned char head[kEntryHeadLimit];
-    const std::uint64_t length = std::min<std::uint64_t>(end - offset, sizeof head);
-    if (readFileAt(pack.data(), reinterpret_cast<char*>(head), length, offset) !=
-        static_cast<std::int64_t>(length)) {
-        return nullptr;
-    }
-    const unsigned char* at = head;
     int type = 0;
     std::uint64_t size = 0;
-    if (!entryHead(at, head + length, type, size) || type != kBlob || size <= store_->streamedSize_) {
-        return nullptr;
-    }
-    const auto headLength = static_cast<std::size_t>(at - head);
+    const std::size_t headLength = readEntryHead(pack, offset, end, head, type, size);
+    if (headLength == 0 || type != kBlob || size <= store_->streamedSize_) return nullptr;
     const auto crcSoFar = static_cast<std::uint32_t>(libdeflate_crc32(0, head, headLength));
     return std::make_unique<InflatingStream>(store_, pack.data(), offset + headLength, end, 0, size,
                                              &crc, crcSoFar);
